@@ -1,0 +1,307 @@
+#include "runtime/runtime_app.h"
+
+#include <ole2.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "runtime/heap.h"
+#include "runtime/runtime_error.h"
+#include "runtime/service_request.h"
+#include "runtime/window_system.h"
+
+namespace rt {
+
+namespace {
+RuntimeApp* gRuntime = nullptr;
+OpenFileCloser gOpenFileCloser = nullptr;
+SubsystemHooks gHooks;
+
+LRESULT CALLBACK hiddenOwnerProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == kMsgEndProgram) {
+        RuntimeApp::instance().endProgram(static_cast<int32_t>(wParam));
+    }
+    return DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+void callGuarded(ExitHandler handler) {
+    // No exception may leave an application routine into the runtime.
+    try {
+        handler();
+    } catch (...) {
+    }
+}
+}  // namespace
+
+void setOpenFileCloser(OpenFileCloser closer) { gOpenFileCloser = closer; }
+SubsystemHooks& subsystemHooks() { return gHooks; }
+
+RuntimeApp& RuntimeApp::instance() { return *gRuntime; }
+
+RuntimeApp::RuntimeApp() {
+    gRuntime = this;
+    InitializeCriticalSection(&openFilesLock_);
+}
+
+RuntimeApp::~RuntimeApp() {
+    // The normal end: every list is empty by now, so nothing is released twice.
+    cleanupRuntime(0);
+    DeleteCriticalSection(&openFilesLock_);
+    if (gRuntime == this) gRuntime = nullptr;
+}
+
+BOOL RuntimeApp::InitInstance() {
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(AppSkeleton::instance(), path, MAX_PATH);
+    if (char* slash = std::strrchr(path, '\\')) slash[1] = 0;
+    moduleDirectory_ = path;
+    int result = 0;
+    try {
+        result = rtStartRoutine();
+    } catch (...) {
+    }
+    return result;
+}
+
+int RuntimeApp::ExitInstance() {
+    cleanupRuntime(0);
+    return fw::AppSkeleton::ExitInstance();
+}
+
+void RuntimeApp::runtimeInit() {
+    const ProgramHeader& header = rtProgramHeader;
+    runMode_ = header.runMode;
+    secondMode_ = header.secondMode;
+    buildValue_ = header.buildValue + 1;
+
+    if (!oleInitialised_) {
+        OleInitialize(nullptr);
+        oleInitialised_ = true;
+    }
+
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string full = path;
+    size_t slash = full.rfind('\\');
+    if (slash == std::string::npos) {
+        programDirectory_.clear();
+        programFileName_ = full;
+    } else {
+        programDirectory_ = full.substr(0, slash);
+        programFileName_ = full.substr(slash + 1);
+    }
+    SetCurrentDirectoryA(programDirectory_.c_str());
+
+    createHiddenOwner();
+    mainThreadId_ = GetCurrentThreadId();
+
+    if (header.constantSegmentSize > 0) setConstantSegment(header.constantSegment, header.constantSegmentSize);
+    if (header.dllCommandCount > 0 && gHooks.prepareDllTables)
+        gHooks.prepareDllTables(header.dllCommandCount, header.dllLibraryNames, header.dllEntryNames);
+
+    libraries_.assign(header.libraries, header.libraries + header.libraryCount);
+    libraryStates_.assign(header.libraryCount, 0);
+    for (const LibraryInfo* library : libraries_) {
+        if (library && library->notify)
+            library->notify(kNotifyStart, static_cast<int32_t>(reinterpret_cast<uintptr_t>(&requestService)), 0);
+    }
+
+    if (header.windowTemplateSize > 0) {
+        WindowSystem* windows = windowSystem();
+        if (!windows || !windows->loadTemplates(header.windowTemplate, header.windowTemplateSize, header.codeBase))
+            reportRuntimeError("载入窗口模板数据段出错!", 0, 0, 0);
+    }
+}
+
+void RuntimeApp::createHiddenOwner() {
+    WNDCLASSA windowClass{};
+    windowClass.lpfnWndProc = hiddenOwnerProc;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(NULL_BRUSH));
+    windowClass.lpszClassName = "_RT_HideOwner";
+    RegisterClassA(&windowClass);
+    hiddenOwner_ = CreateWindowExA(WS_EX_TOOLWINDOW, "_RT_HideOwner", "", 0, 0, 0, 0, 0, nullptr, nullptr,
+                                   windowClass.hInstance, nullptr);
+}
+
+void RuntimeApp::runStartWindowLoop() {
+    startDone_ = true;
+    WindowSystem* windows = windowSystem();
+    if (windows && windows->anyWindowLoaded()) runMessageLoop(0);
+}
+
+void RuntimeApp::runMessageLoop(int mode) {
+    bool idle = true;
+    LONG idleCount = 0;
+    MSG peek;
+    for (;;) {
+        while (idle && !PeekMessageA(&peek, nullptr, 0, 0, PM_NOREMOVE)) {
+            for (size_t i = idleCallbacks_.size(); i-- > 0;) {
+                if (i >= idleCallbacks_.size()) continue;  // a callback removed entries
+                IdleCallback entry = idleCallbacks_[i];
+                if (IsWindow(entry.window)) {
+                    entry.routine(entry.argument);
+                } else {
+                    idleCallbacks_.erase(idleCallbacks_.begin() + static_cast<long>(i));
+                }
+            }
+            if (!OnIdle(idleCount++)) idle = false;
+            if (mode == 1 && modalWindowId == 0) return;
+        }
+        do {
+            if (mode == 1 && PeekMessageA(&peek, nullptr, 0, 0, PM_NOREMOVE) && peek.message == WM_QUIT) return;
+            if (!PumpMessage()) return;
+            if (mode == 1 && modalWindowId == 0) return;
+            if (IsIdleMessage(&lastMessage())) {
+                idle = true;
+                idleCount = 0;
+            }
+        } while (PeekMessageA(&peek, nullptr, 0, 0, PM_NOREMOVE));
+    }
+}
+
+BOOL RuntimeApp::OnIdle(LONG count) {
+    if (count == 0) {
+        frameworkIdlePending_ = true;
+        idleStart_ = GetTickCount();
+        finishedIdleWindows_.clear();
+    }
+    if (frameworkIdlePending_) {
+        frameworkIdlePending_ = fw::AppSkeleton::OnIdle(count) != FALSE;
+        return TRUE;
+    }
+    if (count == 1) return TRUE;
+    WindowSystem* windows = windowSystem();
+    if (!windows) return FALSE;
+    return windows->fireIdleEvents(GetTickCount() - idleStart_, finishedIdleWindows_) ? TRUE : FALSE;
+}
+
+BOOL RuntimeApp::PreTranslateMessage(MSG* message) {
+    // Controls of this runtime do their own key handling in their window
+    // procedures; nothing is filtered here beyond the dialog-less default.
+    return fw::AppSkeleton::PreTranslateMessage(message);
+}
+
+void RuntimeApp::afterTopLevelDestroyed() {
+    WindowSystem* windows = windowSystem();
+    if (startDone_ && windows && !windows->anyWindowLoaded()) PostQuitMessage(0);
+}
+
+void RuntimeApp::addExitHandler(ExitHandler handler) {
+    if (std::find(exitHandlers_.begin(), exitHandlers_.end(), handler) == exitHandlers_.end())
+        exitHandlers_.push_back(handler);
+}
+
+void RuntimeApp::dropExitHandlers() { exitHandlers_.clear(); }
+
+void RuntimeApp::addIdleCallback(const IdleCallback& callback) {
+    if (!IsWindow(callback.window)) return;
+    for (const IdleCallback& entry : idleCallbacks_)
+        if (entry.window == callback.window) return;
+    idleCallbacks_.push_back(callback);
+}
+
+void RuntimeApp::removeIdleCallback(HWND window) {
+    idleCallbacks_.erase(std::remove_if(idleCallbacks_.begin(), idleCallbacks_.end(),
+                                        [window](const IdleCallback& e) { return e.window == window; }),
+                         idleCallbacks_.end());
+}
+
+int32_t RuntimeApp::openFileMode(void* file) {
+    EnterCriticalSection(&openFilesLock_);
+    int32_t mode = -1;
+    for (const OpenFile& entry : openFiles_)
+        if (entry.file == file) mode = entry.mode;
+    LeaveCriticalSection(&openFilesLock_);
+    return mode;
+}
+
+void RuntimeApp::registerOpenFile(void* file, uint8_t mode) {
+    EnterCriticalSection(&openFilesLock_);
+    openFiles_.push_back({file, mode});
+    LeaveCriticalSection(&openFilesLock_);
+}
+
+bool RuntimeApp::unregisterOpenFile(void* file) {
+    EnterCriticalSection(&openFilesLock_);
+    auto it = std::find_if(openFiles_.begin(), openFiles_.end(), [file](const OpenFile& e) { return e.file == file; });
+    bool found = it != openFiles_.end();
+    if (found) openFiles_.erase(it);
+    LeaveCriticalSection(&openFilesLock_);
+    return found;
+}
+
+void RuntimeApp::closeAllOpenFiles() {
+    EnterCriticalSection(&openFilesLock_);
+    std::vector<OpenFile> files;
+    files.swap(openFiles_);
+    LeaveCriticalSection(&openFilesLock_);
+    if (gOpenFileCloser)
+        for (const OpenFile& entry : files) gOpenFileCloser(entry.file);
+}
+
+void RuntimeApp::defaultIcons(HICON icons[2]) {
+    if (!defaultIcons_[0]) {
+        HINSTANCE module = GetModuleHandleA(nullptr);
+        defaultIcons_[0] = static_cast<HICON>(LoadImageA(module, "DEFAULT_ICON", IMAGE_ICON, GetSystemMetrics(SM_CXICON),
+                                                         GetSystemMetrics(SM_CYICON), 0));
+        defaultIcons_[1] = static_cast<HICON>(LoadImageA(module, "DEFAULT_ICON", IMAGE_ICON,
+                                                         GetSystemMetrics(SM_CXSMICON),
+                                                         GetSystemMetrics(SM_CYSMICON), 0));
+    }
+    icons[0] = defaultIcons_[0];
+    icons[1] = defaultIcons_[1];
+}
+
+void RuntimeApp::cleanupRuntime(int32_t exitCode) {
+    ++eventBlockCount;
+    if (mainThreadId_ != 0 && !isMainThread()) {
+        // Exit handlers and library shutdown always run on the main thread.
+        if (hiddenOwner_ && IsWindow(hiddenOwner_))
+            SendMessageA(hiddenOwner_, kMsgEndProgram, static_cast<WPARAM>(exitCode), 0);
+        if (!shutdown_.load()) ExitProcess(static_cast<UINT>(exitCode));
+        return;
+    }
+    shutdown_ = true;
+    idleCallbacks_.clear();
+    if (WindowSystem* windows = windowSystem()) windows->clearRegistry();
+
+    std::vector<ExitHandler> handlers;
+    handlers.swap(exitHandlers_);
+    for (ExitHandler handler : handlers) callGuarded(handler);
+
+    std::vector<const LibraryInfo*> libraries;
+    libraries.swap(libraries_);
+    for (size_t i = 0; i < libraries.size(); ++i) {
+        if (libraries[i] && libraries[i]->notify)
+            libraries[i]->notify(kNotifyEnd, static_cast<int32_t>(libraryStates_[i]), 0);
+    }
+    libraryStates_.clear();
+
+    if (gHooks.freeDllModules) gHooks.freeDllModules();
+
+    clearConstantSegment();
+    for (HICON& icon : defaultIcons_) {
+        if (icon) DestroyIcon(icon);
+        icon = nullptr;
+    }
+    if (hiddenOwner_ && IsWindow(hiddenOwner_)) DestroyWindow(hiddenOwner_);
+    hiddenOwner_ = nullptr;
+
+    closeAllOpenFiles();
+    if (gHooks.stopSound) gHooks.stopSound();
+    releaseIconRecords();
+
+    if (oleInitialised_) {
+        OleUninitialize();
+        oleInitialised_ = false;
+    }
+}
+
+void RuntimeApp::endProgram(int32_t exitCode) {
+    cleanupRuntime(exitCode);
+    ExitProcess(static_cast<UINT>(exitCode));
+}
+
+}  // namespace rt

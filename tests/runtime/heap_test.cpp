@@ -1,0 +1,154 @@
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstring>
+
+#include "runtime/data_cell.h"
+#include "runtime/heap.h"
+#include "runtime/service_request.h"
+
+using namespace rt;
+
+namespace {
+
+// A stand-in constant segment: literals the program may hold in variables.
+alignas(4) char kSegment[32] = "literal\0second literal";
+
+struct SegmentScope {
+    SegmentScope() { setConstantSegment(kSegment, sizeof kSegment); }
+    ~SegmentScope() { clearConstantSegment(); }
+};
+
+void addInts(DataCell* result, int32_t count, DataCell* args) {
+    int32_t sum = 0;
+    for (int32_t i = 0; i < count; ++i) sum += args[i].asInt();
+    result->setInt(sum);
+}
+
+void echoThird(DataCell* result, int32_t count, DataCell* args) { *result = argAt(count, args, 2); }
+
+}  // namespace
+
+TEST(ConstantSegment, FreeLeavesLiteralsAlone) {
+    SegmentScope scope;
+    rtFree(kSegment);       // would corrupt the heap if it reached HeapFree
+    rtFree(kSegment + 8);
+    rtFree(nullptr);
+    EXPECT_STREQ(kSegment, "literal");
+    EXPECT_TRUE(HeapValidate(GetProcessHeap(), 0, nullptr));
+}
+
+TEST(ConstantSegment, ReallocateCopiesAtMostToTheSegmentEnd) {
+    SegmentScope scope;
+    char* grown = static_cast<char*>(rtRealloc(kSegment + 8, 64));
+    ASSERT_NE(grown, kSegment + 8);
+    EXPECT_STREQ(grown, "second literal");
+    EXPECT_EQ(std::memcmp(grown, kSegment + 8, sizeof kSegment - 8), 0);
+    char* shrunk = static_cast<char*>(rtRealloc(kSegment, 4));
+    EXPECT_EQ(std::memcmp(shrunk, "lite", 4), 0);
+    EXPECT_STREQ(kSegment, "literal");  // the literal itself is untouched
+    rtFree(grown);
+    rtFree(shrunk);
+    EXPECT_TRUE(HeapValidate(GetProcessHeap(), 0, nullptr));
+}
+
+TEST(ConstantSegment, OutsideTheSegmentIsAHeapBlock) {
+    SegmentScope scope;
+    EXPECT_EQ(constantSegmentEndFor(kSegment + sizeof kSegment), nullptr);
+    EXPECT_EQ(constantSegmentEndFor(kSegment), reinterpret_cast<const uint8_t*>(kSegment + sizeof kSegment));
+    char* text = makeText("abc");
+    char* bigger = static_cast<char*>(rtRealloc(text, 1000));
+    EXPECT_STREQ(bigger, "abc");
+    rtFree(bigger);
+}
+
+TEST(Values, EmptyTextsAndByteSetsAreNull) {
+    EXPECT_EQ(makeText(""), nullptr);
+    EXPECT_EQ(makeText(nullptr), nullptr);
+    EXPECT_EQ(makeByteSet("x", 0), nullptr);
+    EXPECT_EQ(byteSetLength(nullptr), 0u);
+    EXPECT_EQ(textLength(nullptr), 0u);
+
+    uint8_t* bytes = makeByteSet("\x01\x02\x03", 3);
+    uint32_t header[2];
+    std::memcpy(header, bytes, 8);
+    EXPECT_EQ(header[0], 1u);
+    EXPECT_EQ(header[1], 3u);
+    EXPECT_EQ(byteSetData(bytes)[2], 3);
+    rtFree(bytes);
+}
+
+TEST(Values, TextArraysFreeTheirElements) {
+    void* array = makeArray(4, 3);
+    auto elements = static_cast<char**>(arrayElements(array));
+    elements[0] = makeText("a");
+    elements[2] = makeText("c");
+    EXPECT_EQ(arrayElementCount(array), 3u);
+    requestService(kSvcFreeArray, static_cast<int32_t>(kTypeText), reinterpret_cast<int32_t>(array));
+    EXPECT_TRUE(HeapValidate(GetProcessHeap(), 0, nullptr));
+}
+
+TEST(CallFrame, CoreAndLibraryEntriesGiveTheSameResult) {
+    DataCell args[] = {DataCell::ofInt(40), DataCell::ofInt(2)};
+    DataCell core = serviceTable().callCoreCommand(addInts, 2, args);
+    DataCell library = serviceTable().callLibraryCommand(addInts, 2, args);
+    EXPECT_EQ(core.asInt(), 42);
+    EXPECT_EQ(core.type, kTypeInt);
+    EXPECT_EQ(std::memcmp(&core, &library, sizeof core), 0);
+}
+
+TEST(CallFrame, ArgumentsPastTheCountAreAbsent) {
+    DataCell args[] = {DataCell::ofInt(1), DataCell::ofInt(2)};
+    DataCell result = callCommand(echoThird, 2, args);
+    EXPECT_TRUE(result.absent());
+    EXPECT_EQ(result.lo, 0u);
+    EXPECT_EQ(result.hi, 0u);
+}
+
+TEST(CallFrame, WidthsAndEightByteValues) {
+    EXPECT_EQ(typeWidth(kTypeInt64), 8u);
+    EXPECT_EQ(typeWidth(kTypeDateTime), 8u);
+    EXPECT_EQ(typeWidth(kTypeByte), 1u);
+    EXPECT_EQ(typeWidth(kTypeText | kVariableAddressFlag), 4u);
+    DataCell big = DataCell::ofInt64(0x123456789LL);
+    EXPECT_EQ(big.hi, 1u);
+    EXPECT_EQ(big.lo, 0x23456789u);
+    EXPECT_EQ(DataCell::ofInt(-1).hi, 0u);
+
+    int32_t variable = 5;
+    DataCell ref = DataCell::refTo(&variable, kTypeInt);
+    EXPECT_TRUE(ref.byReference());
+    EXPECT_EQ(ref.valueType(), kTypeInt);
+    EXPECT_EQ(ref.asInt(), 5);
+}
+
+TEST(ServiceRequest, FixedAnswersAndUnknownCodes) {
+    EXPECT_EQ(requestService(kSvcRuntimeVersion, 0, 0), 0x70005);
+    EXPECT_EQ(requestService(kSvcAlwaysOne, 0, 0), 1);
+    EXPECT_EQ(requestService(kSvcRunMode, 0, 0), 0);  // runtimeInit not run in this host
+    EXPECT_EQ(requestService(2002, 0, 0), 0);
+    EXPECT_EQ(requestService(4711, 1, 2), 0);
+
+    DataCell number = DataCell::ofDouble(41.9);
+    EXPECT_EQ(requestService(kSvcNumericToInt, reinterpret_cast<int32_t>(&number), 0), 41);
+
+    uint8_t iid[16] = {};
+    EXPECT_EQ(requestService(kSvcTypeInterface, static_cast<int32_t>(kTypeComObject), reinterpret_cast<int32_t>(iid)), 1);
+    EXPECT_EQ(iid[8], 0xC0);
+    EXPECT_EQ(iid[15], 0x46);
+
+    void* block = reinterpret_cast<void*>(requestService(kSvcAllocate, 16, 0));
+    ASSERT_NE(block, nullptr);
+    block = reinterpret_cast<void*>(requestService(kSvcReallocate, reinterpret_cast<int32_t>(block), 64));
+    requestService(kSvcFree, reinterpret_cast<int32_t>(block), 0);
+    EXPECT_EQ(requestService(kSvcAllocate, 0x7FFFFFF0, 1), 0);  // unchecked: may fail quietly
+}
+
+TEST(ServiceRequest, OpenFileRegistry) {
+    int dummy = 0;
+    EXPECT_EQ(requestService(kSvcOpenFileMode, reinterpret_cast<int32_t>(&dummy), 0), -1);
+    requestService(kSvcRegisterOpenFile, reinterpret_cast<int32_t>(&dummy), 3);
+    EXPECT_EQ(requestService(kSvcOpenFileMode, reinterpret_cast<int32_t>(&dummy), 0), 3);
+    EXPECT_EQ(requestService(kSvcUnregisterOpenFile, reinterpret_cast<int32_t>(&dummy), 0), 1);
+    EXPECT_EQ(requestService(kSvcUnregisterOpenFile, reinterpret_cast<int32_t>(&dummy), 0), 0);
+}

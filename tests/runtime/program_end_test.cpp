@@ -1,0 +1,125 @@
+// The four ways a program on the runtime ends, observed from outside.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "runtime/runtime_error.h"
+#include "tests/support/msgbox_watch.h"
+
+using namespace testing_support;
+
+namespace {
+
+struct ProbeRun {
+    WatchedRun run;
+    std::string log;
+};
+
+ProbeRun runProbe(const std::string& scenario, const std::string& startDir = {}) {
+    std::string dir = programDirectory();
+    std::string logPath = dir + "probe-" + scenario + ".log";
+    DeleteFileW(widen(logPath).c_str());
+    ProbeRun probe;
+    probe.run = runWatched("\"" + dir + "runtime_probe.exe\" " + scenario + " \"" + logPath + "\"", 30000, startDir);
+    std::ifstream in(widen(logPath).c_str(), std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    probe.log = text.str();
+    return probe;
+}
+
+bool contains(const std::string& haystack, const std::string& needle) {
+    return haystack.find(needle) != std::string::npos;
+}
+
+}  // namespace
+
+TEST(ProgramEnd, StartRoutineWithoutWindowEndsWithZero) {
+    ProbeRun probe = runProbe("plain");
+    ASSERT_TRUE(probe.run.started);
+    EXPECT_FALSE(probe.run.timedOut);
+    EXPECT_EQ(probe.run.exitCode, 0u);
+    EXPECT_TRUE(probe.run.boxes.empty());
+    // Library start, then the loop is skipped, then handlers A, B in order
+    // (A registered twice runs once), then the library end notification.
+    EXPECT_TRUE(contains(probe.log, "notify-start 458757\n"));  // 0x70005 through the service function
+    size_t a = probe.log.find("exit-A main=1"), b = probe.log.find("exit-B"), end = probe.log.find("notify-end");
+    ASSERT_NE(a, std::string::npos);
+    ASSERT_NE(b, std::string::npos);
+    ASSERT_NE(end, std::string::npos);
+    EXPECT_LT(a, b);
+    EXPECT_LT(b, end);
+    EXPECT_EQ(probe.log.find("exit-A", a + 1), std::string::npos);
+    EXPECT_TRUE(contains(probe.log, "loop-returned"));
+}
+
+TEST(ProgramEnd, LastWindowClosedEndsWithZero) {
+    ProbeRun probe = runProbe("lastwindow");
+    EXPECT_FALSE(probe.run.timedOut);
+    EXPECT_EQ(probe.run.exitCode, 0u);
+    EXPECT_TRUE(contains(probe.log, "loop-returned"));
+    EXPECT_LT(probe.log.find("exit-A"), probe.log.find("exit-B"));
+}
+
+TEST(ProgramEnd, WindowsClosedBeforeTheLoopDoNotQuit) {
+    ProbeRun probe = runProbe("closed-early");
+    EXPECT_FALSE(probe.run.timedOut);
+    EXPECT_EQ(probe.run.exitCode, 0u);
+    EXPECT_TRUE(contains(probe.log, "loop-returned"));
+}
+
+TEST(ProgramEnd, EndCommandGivesItsCodeAndRunsHandlers) {
+    ProbeRun probe = runProbe("end");
+    EXPECT_EQ(probe.run.exitCode, 7u);
+    EXPECT_LT(probe.log.find("exit-A"), probe.log.find("exit-B"));
+    EXPECT_TRUE(contains(probe.log, "notify-end"));
+    EXPECT_FALSE(contains(probe.log, "loop-returned"));
+}
+
+TEST(ProgramEnd, EndFromWorkerThreadRunsOnTheMainThread) {
+    ProbeRun probe = runProbe("worker");
+    EXPECT_FALSE(probe.run.timedOut);
+    EXPECT_EQ(probe.run.exitCode, 5u);
+    EXPECT_TRUE(contains(probe.log, "exit-A main=1"));
+    EXPECT_TRUE(contains(probe.log, "notify-end main=1"));
+    EXPECT_FALSE(contains(probe.log, "worker-returned"));
+}
+
+TEST(ProgramEnd, RuntimeErrorShowsItsMessageAndEndsWithMinusOne) {
+    ProbeRun probe = runProbe("error");
+    EXPECT_EQ(probe.run.exitCode, 0xFFFFFFFFu);
+    ASSERT_EQ(probe.run.boxes.size(), 1u);
+    EXPECT_EQ(probe.run.boxes[0].caption, u8s(u8"错误"));
+    EXPECT_EQ(probe.run.boxes[0].text,
+              u8s(u8"运行时出错!\r\n\r\n错误代码：1\r\n\r\n错误信息：数组成员引用下标超出定义范围\r\n\r\n0, 0\r\n"));
+    // Exit handlers are dropped; library shutdown still runs.
+    EXPECT_FALSE(contains(probe.log, "exit-A"));
+    EXPECT_TRUE(contains(probe.log, "notify-end"));
+}
+
+TEST(ProgramEnd, LibraryRuntimeErrorCarriesItsOwnText) {
+    ProbeRun probe = runProbe("error-message");
+    EXPECT_EQ(probe.run.exitCode, 0xFFFFFFFFu);
+    ASSERT_EQ(probe.run.boxes.size(), 1u);
+    EXPECT_EQ(probe.run.boxes[0].text, u8s(u8"运行时出错!\r\n\r\n错误信息：库命令放弃了\r\n\r\n0, 0\r\n"));
+}
+
+TEST(StartUp, CurrentDirectoryIsTheProgramDirectoryAndCodePageIs936) {
+    // Started from the Windows directory, the probe still ends up in its own.
+    ProbeRun probe = runProbe("plain", "C:\\windows");
+    std::string dir = programDirectory();
+    dir.pop_back();  // no trailing backslash
+    EXPECT_TRUE(contains(probe.log, "cwd=" + utf8ToGbk(dir) + "\n")) << probe.log;
+    EXPECT_TRUE(contains(probe.log, "programdir=" + utf8ToGbk(dir) + "\n"));
+    EXPECT_TRUE(contains(probe.log, "acp=936\n"));
+    EXPECT_EQ(GetACP(), 936u);
+}
+
+TEST(RuntimeErrorText, LocationLinesAndEmptyMessage) {
+    EXPECT_EQ(rt::formatRuntimeError("", 0, 0, 0), "运行时出错!\r\n\r\n0, 0\r\n");
+    EXPECT_EQ(rt::formatRuntimeError(nullptr, 0, -3, 12), "运行时出错!\r\n\r\n-3, 12\r\n");
+    // A window identifier with no window system: the window isn't found.
+    EXPECT_EQ(rt::formatRuntimeError("x", 0, 0x52012CFF, 0),
+              "运行时出错!\r\n\r\n错误信息：x\r\n\r\n1375808767, 0\r\n未找到所指定的窗口\r\n");
+}

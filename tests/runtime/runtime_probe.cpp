@@ -1,0 +1,163 @@
+// A program on the runtime that ends the way its command line asks:
+//   runtime_probe SCENARIO LOGFILE
+// It logs library notifications, exit handlers and start-up facts to LOGFILE
+// so that the tests can check order and exit codes from outside.
+#include <windows.h>
+#include <shellapi.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "runtime/libraries.h"
+#include "runtime/runtime_app.h"
+#include "runtime/runtime_error.h"
+#include "runtime/service_request.h"
+#include "runtime/window_system.h"
+
+namespace {
+
+std::string gLogPath;
+
+void logLine(const std::string& line) {
+    if (FILE* f = std::fopen(gLogPath.c_str(), "ab")) {
+        std::fprintf(f, "%s\n", line.c_str());
+        std::fclose(f);
+    }
+}
+
+int32_t __stdcall probeNotify(int32_t code, int32_t arg1, int32_t) {
+    if (code == rt::kNotifyStart) {
+        auto request = reinterpret_cast<rt::ServiceRequest>(arg1);
+        logLine(std::string("notify-start ") + (request ? std::to_string(request(1005, 0, 0)) : "null"));
+    } else if (code == rt::kNotifyEnd) {
+        logLine("notify-end main=" + std::to_string(rt::RuntimeApp::instance().isMainThread()));
+    }
+    return 0;
+}
+
+const rt::LibraryInfo kProbeLibrary =
+    rt::describeLibrary("0123456789abcdef0123456789abcdef", "probe", 1, 0, 0, &probeNotify);
+const rt::LibraryInfo* const kLibraries[] = {&rt::kCoreLibrary, &kProbeLibrary};
+
+void handlerA() { logLine("exit-A main=" + std::to_string(rt::RuntimeApp::instance().isMainThread())); }
+void handlerB() { logLine("exit-B"); }
+
+// The smallest window system: one plain top-level window counts as loaded.
+class OneWindowSystem : public rt::WindowSystem {
+public:
+    HWND window = nullptr;
+    bool loadTemplates(const uint8_t*, uint32_t, const void*) override { return true; }
+    void clearRegistry() override {}
+    void* registry() override { return nullptr; }
+    void* classInfo(uint32_t) override { return nullptr; }
+    uint32_t classKind(uint32_t) override { return 0; }
+    int32_t loadWindow(uint32_t, void*, int32_t) override { return -1; }
+    void* unitObject(uint32_t, uint32_t) override { return nullptr; }
+    int32_t fireEvent(void*) override { return 0; }
+    int32_t callRoutine(void*) override { return 0; }
+    void unitDestroyed(uint32_t, uint32_t) override {}
+    uint32_t classOfUnit(uint32_t, uint32_t) override { return 0; }
+    uint32_t windowCount() override { return 1; }
+    HWND windowHandle(uint32_t) override { return window; }
+    bool isLoadedUnitWindow(HWND hwnd) override { return hwnd == window; }
+    bool anyWindowLoaded() override { return window && IsWindow(window); }
+    bool fireIdleEvents(uint32_t, std::vector<HWND>&) override { return false; }
+    bool windowTagText(uint32_t, std::string&) override { return false; }
+    bool unitTagText(uint32_t, uint32_t, std::string&) override { return false; }
+    uint64_t readUnitProperty(uint32_t, uint32_t, int32_t, int32_t) override { return 0; }
+    void writeUnitProperty(uint32_t, uint32_t, int32_t, int32_t, uint32_t, uint32_t) override {}
+    uint64_t readValueProperty(uint32_t, void*, int32_t) override { return 0; }
+    void writeValueProperty(uint32_t, void*, int32_t, void*) override {}
+};
+OneWindowSystem gWindows;
+
+LRESULT CALLBACK probeWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_TIMER) {
+        KillTimer(hwnd, 1);
+        DestroyWindow(hwnd);
+        return 0;
+    }
+    if (message == WM_NCDESTROY) {
+        gWindows.window = nullptr;
+        rt::RuntimeApp::instance().afterTopLevelDestroyed();
+    }
+    return DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+void openProbeWindow(UINT closeAfterMs) {
+    WNDCLASSA windowClass{};
+    windowClass.lpfnWndProc = probeWindowProc;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.lpszClassName = "ProbeWindow";
+    RegisterClassA(&windowClass);
+    gWindows.window = CreateWindowExA(0, "ProbeWindow", "probe", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr,
+                                      nullptr, windowClass.hInstance, nullptr);
+    if (closeAfterMs) SetTimer(gWindows.window, 1, closeAfterMs, nullptr);
+}
+
+DWORD WINAPI endFromWorker(void*) {
+    Sleep(100);
+    rt::serviceTable().endProgram(5);
+    logLine("worker-returned");
+    return 0;
+}
+
+std::vector<std::string> arguments() {
+    std::vector<std::string> out;
+    int argc = 0;
+    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+    for (int i = 0; i < argc; ++i) {
+        char buffer[1024] = {};
+        WideCharToMultiByte(CP_ACP, 0, argv[i], -1, buffer, sizeof buffer, nullptr, nullptr);
+        out.push_back(buffer);
+    }
+    LocalFree(argv);
+    return out;
+}
+
+}  // namespace
+
+extern "C" const rt::ProgramHeader rtProgramHeader = {
+    3, 0, 125344, nullptr, nullptr, 0, nullptr, 0, 2, kLibraries, 0, nullptr, nullptr};
+
+extern "C" int rtStartRoutine() {
+    std::vector<std::string> args = arguments();
+    std::string scenario = args.size() > 1 ? args[1] : "plain";
+    gLogPath = args.size() > 2 ? args[2] : "probe.log";
+
+    rt::installWindowSystem(&gWindows);
+    rt::RuntimeApp& app = rt::RuntimeApp::instance();
+    rt::serviceTable().auxiliary(rt::kAuxRuntimeInit, 0, 0, 0, 0);
+    rt::serviceTable().auxiliary(rt::kAuxRegisterExitHandler, reinterpret_cast<uint32_t>(&handlerA), 0, 0, 0);
+    rt::serviceTable().auxiliary(rt::kAuxRegisterExitHandler, reinterpret_cast<uint32_t>(&handlerB), 0, 0, 0);
+    rt::serviceTable().auxiliary(rt::kAuxRegisterExitHandler, reinterpret_cast<uint32_t>(&handlerA), 0, 0, 0);
+
+    char cwd[MAX_PATH] = {};
+    GetCurrentDirectoryA(MAX_PATH, cwd);
+    logLine(std::string("cwd=") + cwd);
+    logLine("programdir=" + app.programDirectory());
+    logLine("acp=" + std::to_string(GetACP()));
+
+    if (scenario == "end") {
+        rt::serviceTable().endProgram(7);
+    } else if (scenario == "error") {
+        rt::serviceTable().reportError(1, 0, 0);
+    } else if (scenario == "error-message") {
+        rt::requestService(rt::kSvcRuntimeError, reinterpret_cast<int32_t>("库命令放弃了"), 0);
+    } else if (scenario == "lastwindow") {
+        openProbeWindow(200);
+    } else if (scenario == "closed-early") {
+        // Every window gone before the loop starts: no quit is posted, and
+        // with no window the loop isn't entered at all.
+        openProbeWindow(0);
+        DestroyWindow(gWindows.window);
+    } else if (scenario == "worker") {
+        openProbeWindow(0);
+        CloseHandle(CreateThread(nullptr, 0, endFromWorker, nullptr, 0, nullptr));
+    }
+    rt::serviceTable().runStartWindowLoop();
+    logLine("loop-returned");
+    return 0;
+}

@@ -1,0 +1,163 @@
+#include "tests/support/msgbox_watch.h"
+
+#include <cstdio>
+#include <set>
+
+namespace testing_support {
+
+namespace {
+
+std::string convert(const std::string& text, UINT from, UINT to) {
+    if (text.empty()) return {};
+    int wideLength = MultiByteToWideChar(from, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring wide(static_cast<size_t>(wideLength), L'\0');
+    MultiByteToWideChar(from, 0, text.data(), static_cast<int>(text.size()), wide.data(), wideLength);
+    int length = WideCharToMultiByte(to, 0, wide.data(), wideLength, nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<size_t>(length), '\0');
+    WideCharToMultiByte(to, 0, wide.data(), wideLength, out.data(), length, nullptr, nullptr);
+    return out;
+}
+
+std::wstring windowText(HWND hwnd) {
+    int length = GetWindowTextLengthW(hwnd);
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    GetWindowTextW(hwnd, text.data(), length + 1);
+    text.resize(wcslen(text.c_str()));
+    return text;
+}
+
+struct Scan {
+    DWORD processId;
+    std::set<HWND>* handled;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK collectDialogs(HWND hwnd, LPARAM param) {
+    auto scan = reinterpret_cast<Scan*>(param);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(hwnd, &owner);
+    wchar_t className[16] = {};
+    GetClassNameW(hwnd, className, 16);
+    if (owner == scan->processId && wcscmp(className, L"#32770") == 0 && IsWindowVisible(hwnd) &&
+        !scan->handled->count(hwnd))
+        scan->found.push_back(hwnd);
+    return TRUE;
+}
+
+BOOL CALLBACK findMessageText(HWND child, LPARAM param) {
+    wchar_t className[16] = {};
+    GetClassNameW(child, className, 16);
+    if (_wcsicmp(className, L"Static") == 0) {
+        std::wstring text = windowText(child);
+        if (!text.empty()) {
+            *reinterpret_cast<std::wstring*>(param) = text;
+            return FALSE;
+        }
+    }
+    return TRUE;
+}
+
+void pressDefaultButton(HWND dialog) {
+    LRESULT def = SendMessageW(dialog, DM_GETDEFID, 0, 0);
+    int id = HIWORD(def) == DC_HASDEFID ? LOWORD(def) : IDOK;
+    HWND button = GetDlgItem(dialog, id);
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
+}
+
+std::string jsonString(const std::string& s) {
+    std::string out = "\"";
+    for (unsigned char c : s) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (c < 0x20) {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\u%04x", c);
+            out += escape;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out + "\"";
+}
+
+}  // namespace
+
+std::wstring widen(const std::string& utf8) {
+    if (utf8.empty()) return {};
+    int length = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    std::wstring out(static_cast<size_t>(length), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), length);
+    return out;
+}
+
+std::string narrowUtf8(const std::wstring& wide) {
+    if (wide.empty()) return {};
+    int length = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr,
+                                     nullptr);
+    std::string out(static_cast<size_t>(length), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), out.data(), length, nullptr,
+                        nullptr);
+    return out;
+}
+
+std::string gbkToUtf8(const std::string& gbk) { return convert(gbk, 936, CP_UTF8); }
+std::string utf8ToGbk(const std::string& utf8) { return convert(utf8, CP_UTF8, 936); }
+
+std::string programDirectory() {
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring full = path;
+    return narrowUtf8(full.substr(0, full.rfind(L'\\') + 1));
+}
+
+WatchedRun runWatched(const std::string& commandLine, DWORD timeoutMs, const std::string& currentDirectory,
+                      const std::string& recordFile) {
+    WatchedRun run;
+    std::wstring line = widen(commandLine);
+    std::wstring directory = widen(currentDirectory);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        directory.empty() ? nullptr : directory.c_str(), &startup, &process))
+        return run;
+    run.started = true;
+    CloseHandle(process.hThread);
+
+    FILE* record = recordFile.empty() ? nullptr : _wfopen(widen(recordFile).c_str(), L"ab");
+    std::set<HWND> handled;
+    DWORD start = GetTickCount();
+    for (;;) {
+        DWORD wait = WaitForSingleObject(process.hProcess, 30);
+        Scan scan{process.dwProcessId, &handled, {}};
+        EnumWindows(collectDialogs, reinterpret_cast<LPARAM>(&scan));
+        for (HWND dialog : scan.found) {
+            std::wstring text;
+            EnumChildWindows(dialog, findMessageText, reinterpret_cast<LPARAM>(&text));
+            MessageBoxRecord box{narrowUtf8(windowText(dialog)), narrowUtf8(text)};
+            if (record) {
+                std::string json =
+                    "{\"caption\": " + jsonString(box.caption) + ", \"text\": " + jsonString(box.text) + "}\n";
+                fwrite(json.data(), 1, json.size(), record);
+                fflush(record);
+            }
+            run.boxes.push_back(box);
+            handled.insert(dialog);
+            pressDefaultButton(dialog);
+        }
+        if (wait == WAIT_OBJECT_0) break;
+        if (GetTickCount() - start > timeoutMs) {
+            TerminateProcess(process.hProcess, 0xDEAD);
+            WaitForSingleObject(process.hProcess, 5000);
+            run.timedOut = true;
+            break;
+        }
+    }
+    GetExitCodeProcess(process.hProcess, &run.exitCode);
+    CloseHandle(process.hProcess);
+    if (record) fclose(record);
+    return run;
+}
+
+}  // namespace testing_support

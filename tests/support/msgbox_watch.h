@@ -1,0 +1,42 @@
+// Runs a program of the build and watches for its message boxes: each one's
+// caption and text are recorded (UTF-8) and its default button is pressed,
+// so tests can assert exact texts and exit codes of programs that show them.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace testing_support {
+
+struct MessageBoxRecord {
+    std::string caption;  // UTF-8
+    std::string text;     // UTF-8
+};
+
+struct WatchedRun {
+    bool started = false;
+    bool timedOut = false;   // the program was killed after the time limit
+    DWORD exitCode = 0;
+    std::vector<MessageBoxRecord> boxes;
+};
+
+// commandLine is UTF-8. recordFile (optional) receives one JSON object per
+// line: {"caption": "...", "text": "..."}.
+WatchedRun runWatched(const std::string& commandLine, DWORD timeoutMs = 60000,
+                      const std::string& currentDirectory = {}, const std::string& recordFile = {});
+
+// The directory of the running test program (with trailing backslash), UTF-8.
+std::string programDirectory();
+
+std::wstring widen(const std::string& utf8);
+std::string narrowUtf8(const std::wstring& wide);
+// Code page 936 <-> UTF-8, for comparing runtime texts with UTF-8 literals.
+std::string gbkToUtf8(const std::string& gbk);
+std::string utf8ToGbk(const std::string& utf8);
+// A UTF-8 literal as a plain string (narrow literals are code page 936 here).
+inline std::string u8s(std::u8string_view text) { return std::string(text.begin(), text.end()); }
+
+}  // namespace testing_support

@@ -1,0 +1,12 @@
+// For GoogleTest programs that call into the runtime directly: the runtime
+// object and an empty program header (no libraries, no template).
+#include "runtime/library_info.h"
+#include "runtime/runtime_app.h"
+
+extern "C" const rt::ProgramHeader rtProgramHeader = {3, 0, 125344, nullptr, nullptr, 0, nullptr, 0,
+                                                      0, nullptr, 0,      nullptr, nullptr};
+extern "C" int rtStartRoutine() { return 0; }
+
+namespace {
+rt::RuntimeApp gHostRuntime;
+}
