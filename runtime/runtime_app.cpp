@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "runtime/framework/window_object.h"
 #include "runtime/heap.h"
 #include "runtime/runtime_error.h"
 #include "runtime/service_request.h"
@@ -178,9 +179,20 @@ BOOL RuntimeApp::OnIdle(LONG count) {
 }
 
 BOOL RuntimeApp::PreTranslateMessage(MSG* message) {
-    // Controls of this runtime do their own key handling in their window
-    // procedures; nothing is filtered here beyond the dialog-less default.
-    return fw::AppSkeleton::PreTranslateMessage(message);
+    if (!message->hwnd) return fw::AppSkeleton::PreTranslateMessage(message);
+    // Offer the message to the framework object of the window and of each
+    // parent up to the top-level window; a unit window without an object is
+    // asked for one (0x8002). Foreign windows are never asked: their answer
+    // to a private message means nothing.
+    WindowSystem* windows = windowSystem();
+    for (HWND hwnd = message->hwnd; hwnd; hwnd = GetParent(hwnd)) {
+        fw::WindowObject* object = fw::WindowObject::fromHandle(hwnd);
+        if (!object && windows && windows->isLoadedUnitWindow(hwnd))
+            object = reinterpret_cast<fw::WindowObject*>(SendMessageA(hwnd, kMsgObjectQuery, 0, 0));
+        if (object && object->PreTranslateMessage(message)) return TRUE;
+        if (!(GetWindowLongA(hwnd, GWL_STYLE) & WS_CHILD)) break;
+    }
+    return FALSE;
 }
 
 void RuntimeApp::afterTopLevelDestroyed() {
