@@ -29,7 +29,8 @@ std::wstring windowText(HWND hwnd) {
 struct Scan {
     DWORD processId;
     std::set<HWND>* handled;
-    std::vector<HWND> found;
+    std::vector<HWND> found;     // new message boxes
+    std::vector<HWND> windows;   // every top-level window of the process
 };
 
 BOOL CALLBACK collectDialogs(HWND hwnd, LPARAM param) {
@@ -38,8 +39,9 @@ BOOL CALLBACK collectDialogs(HWND hwnd, LPARAM param) {
     GetWindowThreadProcessId(hwnd, &owner);
     wchar_t className[16] = {};
     GetClassNameW(hwnd, className, 16);
-    if (owner == scan->processId && wcscmp(className, L"#32770") == 0 && IsWindowVisible(hwnd) &&
-        !scan->handled->count(hwnd))
+    if (owner != scan->processId) return TRUE;
+    scan->windows.push_back(hwnd);
+    if (wcscmp(className, L"#32770") == 0 && IsWindowVisible(hwnd) && !scan->handled->count(hwnd))
         scan->found.push_back(hwnd);
     return TRUE;
 }
@@ -54,6 +56,19 @@ BOOL CALLBACK findMessageText(HWND child, LPARAM param) {
             return FALSE;
         }
     }
+    return TRUE;
+}
+
+struct LabelSearch {
+    std::wstring className;
+    std::vector<std::wstring> texts;
+};
+
+BOOL CALLBACK collectLabelTexts(HWND child, LPARAM param) {
+    auto search = reinterpret_cast<LabelSearch*>(param);
+    wchar_t className[64] = {};
+    GetClassNameW(child, className, 64);
+    if (search->className == className) search->texts.push_back(windowText(child));
     return TRUE;
 }
 
@@ -113,9 +128,17 @@ std::string programDirectory() {
 
 WatchedRun runWatched(const std::string& commandLine, DWORD timeoutMs, const std::string& currentDirectory,
                       const std::string& recordFile) {
+    WatchOptions options;
+    options.timeoutMs = timeoutMs;
+    options.currentDirectory = currentDirectory;
+    options.recordFile = recordFile;
+    return runWatched(commandLine, options);
+}
+
+WatchedRun runWatched(const std::string& commandLine, const WatchOptions& options) {
     WatchedRun run;
     std::wstring line = widen(commandLine);
-    std::wstring directory = widen(currentDirectory);
+    std::wstring directory = widen(options.currentDirectory);
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
@@ -125,13 +148,30 @@ WatchedRun runWatched(const std::string& commandLine, DWORD timeoutMs, const std
     run.started = true;
     CloseHandle(process.hThread);
 
-    FILE* record = recordFile.empty() ? nullptr : _wfopen(widen(recordFile).c_str(), L"ab");
+    FILE* record = options.recordFile.empty() ? nullptr : _wfopen(widen(options.recordFile).c_str(), L"ab");
+    FILE* labels = options.labelFile.empty() ? nullptr : _wfopen(widen(options.labelFile).c_str(), L"ab");
+    std::wstring labelClass = widen(options.labelClass);
     std::set<HWND> handled;
     DWORD start = GetTickCount();
     for (;;) {
-        DWORD wait = WaitForSingleObject(process.hProcess, 30);
-        Scan scan{process.dwProcessId, &handled, {}};
+        DWORD wait = WaitForSingleObject(process.hProcess, 10);
+        Scan scan{process.dwProcessId, &handled, {}, {}};
         EnumWindows(collectDialogs, reinterpret_cast<LPARAM>(&scan));
+        if (!labelClass.empty()) {
+            LabelSearch search{labelClass, {}};
+            for (HWND window : scan.windows) EnumChildWindows(window, collectLabelTexts, reinterpret_cast<LPARAM>(&search));
+            for (const std::wstring& text : search.texts) {
+                std::string utf8 = narrowUtf8(text);
+                if (!run.labelTexts.empty() && run.labelTexts.back() == utf8) continue;
+                run.labelTexts.push_back(utf8);
+                if (labels) {
+                    std::string json = "{\"ms\": " + std::to_string(GetTickCount() - start) +
+                                       ", \"text\": " + jsonString(utf8) + "}\n";
+                    fwrite(json.data(), 1, json.size(), labels);
+                    fflush(labels);
+                }
+            }
+        }
         for (HWND dialog : scan.found) {
             std::wstring text;
             EnumChildWindows(dialog, findMessageText, reinterpret_cast<LPARAM>(&text));
@@ -147,7 +187,7 @@ WatchedRun runWatched(const std::string& commandLine, DWORD timeoutMs, const std
             pressDefaultButton(dialog);
         }
         if (wait == WAIT_OBJECT_0) break;
-        if (GetTickCount() - start > timeoutMs) {
+        if (options.timeoutMs != INFINITE && GetTickCount() - start > options.timeoutMs) {
             TerminateProcess(process.hProcess, 0xDEAD);
             WaitForSingleObject(process.hProcess, 5000);
             run.timedOut = true;
@@ -157,6 +197,7 @@ WatchedRun runWatched(const std::string& commandLine, DWORD timeoutMs, const std
     GetExitCodeProcess(process.hProcess, &run.exitCode);
     CloseHandle(process.hProcess);
     if (record) fclose(record);
+    if (labels) fclose(labels);
     return run;
 }
 

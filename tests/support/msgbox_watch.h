@@ -21,12 +21,26 @@ struct WatchedRun {
     bool timedOut = false;   // the program was killed after the time limit
     DWORD exitCode = 0;
     std::vector<MessageBoxRecord> boxes;
+    // Successive distinct texts of the watched child windows (see WatchOptions).
+    std::vector<std::string> labelTexts;  // UTF-8
+};
+
+struct WatchOptions {
+    DWORD timeoutMs = 60000;
+    std::string currentDirectory;   // UTF-8; empty: the caller's
+    std::string recordFile;         // UTF-8; message boxes as JSON lines
+    // Window class of child windows whose text is sampled while the program
+    // runs (the status label, say); empty: none. Each change is recorded
+    // once, in order, also to labelFile as JSON lines {"ms": t, "text": "..."}.
+    std::string labelClass;
+    std::string labelFile;
 };
 
 // commandLine is UTF-8. recordFile (optional) receives one JSON object per
 // line: {"caption": "...", "text": "..."}.
 WatchedRun runWatched(const std::string& commandLine, DWORD timeoutMs = 60000,
                       const std::string& currentDirectory = {}, const std::string& recordFile = {});
+WatchedRun runWatched(const std::string& commandLine, const WatchOptions& options);
 
 // The directory of the running test program (with trailing backslash), UTF-8.
 std::string programDirectory();

@@ -1,6 +1,8 @@
-// msgbox_watch RECORD-FILE PROGRAM [ARGS...]: runs the program, records its
-// message boxes to RECORD-FILE (JSON lines, UTF-8), presses their default
-// buttons and exits with the program's exit code.
+// msgbox_watch [--labels CLASS FILE] [--timeout MS] RECORD-FILE PROGRAM [ARGS...]
+// Runs the program, records its message boxes to RECORD-FILE (JSON lines,
+// UTF-8), presses their default buttons and exits with the program's exit
+// code (0xDEAD after a time-out). With --labels, the texts of its child
+// windows of that class are sampled and each change is written to FILE.
 #include <windows.h>
 
 #include <cstdio>
@@ -11,18 +13,34 @@
 using namespace testing_support;
 
 int wmain(int argc, wchar_t** argv) {
-    if (argc < 3) {
-        std::fputs("usage: msgbox_watch RECORD-FILE PROGRAM [ARGS...]\n", stderr);
+    WatchOptions options;
+    options.timeoutMs = INFINITE;
+    int first = 1;
+    for (;;) {
+        if (first + 2 < argc && wcscmp(argv[first], L"--labels") == 0) {
+            options.labelClass = narrowUtf8(argv[first + 1]);
+            options.labelFile = narrowUtf8(argv[first + 2]);
+            first += 3;
+        } else if (first + 1 < argc && wcscmp(argv[first], L"--timeout") == 0) {
+            options.timeoutMs = static_cast<DWORD>(_wtoi(argv[first + 1]));
+            first += 2;
+        } else {
+            break;
+        }
+    }
+    if (argc - first < 2) {
+        std::fputs("usage: msgbox_watch [--labels CLASS FILE] [--timeout MS] RECORD-FILE PROGRAM [ARGS...]\n", stderr);
         return 2;
     }
+    options.recordFile = narrowUtf8(argv[first]);
     std::wstring line;
-    for (int i = 2; i < argc; ++i) {
-        if (i > 2) line += L' ';
+    for (int i = first + 1; i < argc; ++i) {
+        if (i > first + 1) line += L' ';
         line += L'"';
         line += argv[i];
         line += L'"';
     }
-    WatchedRun run = runWatched(narrowUtf8(line), INFINITE, {}, narrowUtf8(argv[1]));
+    WatchedRun run = runWatched(narrowUtf8(line), options);
     if (!run.started) {
         std::fputs("msgbox_watch: cannot start the program\n", stderr);
         return 2;

@@ -1,0 +1,72 @@
+// Stands in for the product's updater in end-to-end tests and the demo: it
+// records how it was launched (command line, current directory, requested
+// window state, its own path and size) as one JSON line and exits.
+// The log is PELMORA_LAUNCH_LOG when set, else "launches.log" beside itself.
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+
+namespace {
+
+std::string utf8(const std::wstring& wide) {
+    if (wide.empty()) return {};
+    int length = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr,
+                                     nullptr);
+    std::string out(static_cast<size_t>(length), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), out.data(), length, nullptr,
+                        nullptr);
+    return out;
+}
+
+std::string json(const std::string& s) {
+    std::string out = "\"";
+    for (unsigned char c : s) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (c < 0x20) {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\u%04x", c);
+            out += escape;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out + "\"";
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
+    wchar_t self[MAX_PATH] = {}, cwd[MAX_PATH] = {}, logPath[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    GetCurrentDirectoryW(MAX_PATH, cwd);
+    if (!GetEnvironmentVariableW(L"PELMORA_LAUNCH_LOG", logPath, MAX_PATH)) {
+        std::wstring path = self;
+        path = path.substr(0, path.rfind(L'\\') + 1) + L"launches.log";
+        lstrcpynW(logPath, path.c_str(), MAX_PATH);
+    }
+
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    GetStartupInfoW(&startup);
+    int showWindow = (startup.dwFlags & STARTF_USESHOWWINDOW) ? startup.wShowWindow : -1;
+
+    LARGE_INTEGER size{};
+    HANDLE file = CreateFileW(self, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+        GetFileSizeEx(file, &size);
+        CloseHandle(file);
+    }
+
+    std::string line = "{\"commandLine\": " + json(utf8(GetCommandLineW())) + ", \"cwd\": " + json(utf8(cwd)) +
+                       ", \"showWindow\": " + std::to_string(showWindow) + ", \"path\": " + json(utf8(self)) +
+                       ", \"size\": " + std::to_string(size.QuadPart) + "}\n";
+    if (FILE* log = _wfopen(logPath, L"ab")) {
+        std::fwrite(line.data(), 1, line.size(), log);
+        std::fclose(log);
+    }
+    return 0;
+}
