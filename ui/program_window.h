@@ -1,0 +1,40 @@
+// This program's window: identifiers, the handler table the application
+// fills, and the window template built from the description in
+// program_window.cpp.
+//
+// Binding (see event_handler.h): the program header's code base is the
+// address of an array `ui::EventHandler[kProgramHandlerSlotCount]`, indexed
+// by ProgramHandlerSlot. The template binds
+//   window event 0 (created)          -> slot kSlotStartUpdate      (startUpdate)
+//   window event 2 (being destroyed)  -> slot kSlotWindowDestroyed  (does nothing)
+//   timer  event 0 (interval elapsed) -> slot kSlotRefreshProgress  (refreshProgress)
+// A null slot leaves its event unbound (a probe can load the window with an
+// all-null table).
+#pragma once
+
+#include <cstdint>
+
+#include "ui/event_handler.h"
+
+namespace ui {
+
+constexpr uint32_t kProgressWindowId = 0x52012CFF;
+constexpr uint32_t kUnitProgressWindow = 0x06012CFE;     // the window's own unit
+constexpr uint32_t kUnitRefreshTimer = 0x16012D03;       // 时钟_更新下载进度
+constexpr uint32_t kUnitInfoCaption = 0x16012D04;        // 透明标签2 "下载信息："
+constexpr uint32_t kUnitProgressCaption = 0x16012D05;    // 透明标签1 "下载进度："
+constexpr uint32_t kUnitProgressPanel = 0x16012D06;      // 画板_进度条
+constexpr uint32_t kUnitInfoLabel = 0x16012D07;          // 标签_下载信息
+
+enum ProgramHandlerSlot : uint32_t {
+    kSlotStartUpdate = 0,
+    kSlotWindowDestroyed = 1,
+    kSlotRefreshProgress = 2,
+    kProgramHandlerSlotCount = 3,
+};
+
+// The template bytes (read-only data of the program) and their size.
+const uint8_t* programWindowTemplate();
+uint32_t programWindowTemplateSize();
+
+}  // namespace ui
