@@ -1,0 +1,194 @@
+// The request sequence on the system's HTTP request object, in its fixed
+// order, through the runtime's COM commands.
+#include "web/http_request.h"
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "runtime/com/com_commands.h"
+#include "runtime/dll_commands.h"
+#include "runtime/heap.h"
+#include "web/cookies.h"
+#include "web/header_text.h"
+#include "web/text_codecs.h"
+#include "web/text_util.h"
+
+namespace web {
+
+namespace {
+
+const char* const kMethods[] = {"GET", "POST", "HEAD", "PUT", "OPTIONS", "DELETE", "TRACE", "CONNECT"};
+constexpr int32_t kProxySettingProxy = 2;         // HTTPREQUEST_PROXYSETTING_PROXY
+constexpr int32_t kOptionEnableRedirects = 6;     // WinHttpRequestOption_EnableRedirects
+constexpr int32_t kOptionSslErrorIgnoreFlags = 4; // WinHttpRequestOption_SslErrorIgnoreFlags
+constexpr int32_t kIgnoreCertificateErrors = 0x3300;
+
+rt::DataCell textCell(const char* text) { return rt::DataCell::ofText(text); }
+rt::DataCell intCell(int32_t v) { return rt::DataCell::ofInt(v); }
+
+// Member calls on one request object, made as the application's compiled
+// code makes them: object cell, name cell, argument cells.
+class RequestObject {
+public:
+    explicit RequestObject(rt::ComObjectBlock* block) : block_(block) {}
+
+    void call(const char* name, std::vector<rt::DataCell> args) { run(rt::comCall, name, std::move(args)); }
+    void setProperty(const char* name, std::vector<rt::DataCell> args) {
+        run(rt::comSetProperty, name, std::move(args));
+    }
+    // A new text (nullptr when empty or on failure).
+    char* text(const char* name) { return static_cast<char*>(run(rt::comGetText, name, {}).asPointer()); }
+    double number(const char* name) { return run(rt::comGetNumber, name, {}).asDouble(); }
+    // The body as a byte set; the variant is cleared after conversion.
+    uint8_t* bytes(const char* name) {
+        rt::DataCell variant = run(rt::comGetVariant, name, {});
+        rt::DataCell toBytes[] = {variant};
+        uint8_t* out = rt::callCommand(rt::variantToBytes, 1, toBytes).asByteSet();
+        rt::callCommand(rt::variantClear, 1, toBytes);
+        rt::rtFree(variant.asPointer());
+        return out;
+    }
+
+private:
+    rt::DataCell run(rt::Command command, const char* name, std::vector<rt::DataCell> args) {
+        args.insert(args.begin(), {rt::DataCell::ofPointer(block_, rt::kTypeComObject), textCell(name)});
+        return rt::callCommand(command, static_cast<int32_t>(args.size()), args.data());
+    }
+    rt::ComObjectBlock* block_;
+};
+
+// Owns the call's object block and a byte-array variant for the body.
+struct CallResources {
+    rt::ComObjectBlock object{nullptr, 0};
+    VARIANT* bodyVariant = nullptr;
+    ~CallResources() {
+        rt::DataCell objectCell = rt::DataCell::ofPointer(&object, rt::kTypeComObject);
+        rt::callCommand(rt::comClear, 1, &objectCell);
+        if (bodyVariant) {
+            rt::DataCell v = rt::DataCell::ofPointer(bodyVariant, rt::kTypeVariant);
+            rt::callCommand(rt::variantClear, 1, &v);
+            rt::rtFree(bodyVariant);
+        }
+    }
+};
+
+bool obtainObject(CallResources& res, Opt<rt::ComObjectBlock**> requestObject) {
+    if (requestObject.given && requestObject.value && *requestObject.value) {
+        rt::DataCell args[] = {rt::DataCell::ofPointer(&res.object, rt::kTypeComObject),
+                               rt::DataCell::ofPointer(*requestObject.value, rt::kTypeComObject)};
+        rt::callCommand(rt::comAssign, 2, args);
+    } else {
+        rt::DataCell args[] = {rt::DataCell::ofPointer(&res.object, rt::kTypeComObject),
+                               textCell("WinHttp.WinHttpRequest.5.1")};
+        rt::callCommand(rt::comCreate, 2, args);
+    }
+    return res.object.unknown != nullptr;
+}
+
+template <typename T>
+T* slotOr(Opt<T*> parameter, T* fallback) {
+    return (parameter.given && parameter.value) ? parameter.value : fallback;
+}
+
+const char* textIn(Opt<char**> parameter) {
+    return (parameter.given && parameter.value) ? *parameter.value : nullptr;
+}
+
+}  // namespace
+
+uint8_t* httpRequest(char** url, Opt<int32_t> method, Opt<char**> body, Opt<char**> sendCookies,
+                     Opt<char**> receivedCookies, Opt<char**> extraHeaders, Opt<char**> responseHeaders,
+                     Opt<int32_t*> status, Opt<int32_t> noRedirect, Opt<uint8_t**> byteBody, Opt<char**> proxy,
+                     Opt<int32_t> timeout, Opt<char**> proxyUser, Opt<char**> proxyPassword,
+                     Opt<int32_t> credentialsFlag, Opt<rt::ComObjectBlock**> requestObject,
+                     Opt<int32_t> mergeCookies, Opt<int32_t> addDefaultHeaders, Opt<int32_t> normalizeHeaderNames) {
+    rt::callDll<int32_t, rt::Stdcall>(rt::kDllCoInitialize, 0u);
+    uint8_t* result = nullptr;
+    {
+        CallResources res;
+        int32_t methodIndex = method.valueOr(0);
+        const char* methodText = kMethods[(methodIndex < 0 || methodIndex > 7) ? 0 : methodIndex];
+        if (obtainObject(res, requestObject)) {
+            RequestObject request(&res.object);
+            const char* urlText = url ? *url : nullptr;
+            const char* proxyText = textIn(proxy);
+            const char* userText = textIn(proxyUser);
+
+            int32_t seconds = timeout.valueOr(0);
+            if (seconds != -1) {
+                int32_t ms = seconds > 0 ? seconds * 1000 : 15000;
+                request.call("SetTimeouts", {intCell(ms), intCell(ms), intCell(ms), intCell(ms)});
+            }
+            if (proxyText && *proxyText) request.call("SetProxy", {intCell(kProxySettingProxy), textCell(proxyText)});
+            request.call("Open", {textCell(methodText), textCell(urlText), rt::DataCell::ofBool(false)});
+            if (noRedirect.valueOr(0))
+                request.setProperty("Option", {intCell(kOptionEnableRedirects), rt::DataCell::ofBool(false)});
+            request.setProperty("Option", {intCell(kOptionSslErrorIgnoreFlags), intCell(kIgnoreCertificateErrors)});
+
+            std::string headers = textOf(textIn(extraHeaders));
+            if (addDefaultHeaders.valueOr(1)) headers = withDefaultHeaders(headers, textOf(urlText), methodIndex == 1);
+            if (normalizeHeaderNames.valueOr(1)) headers = normalizeHeaderLines(headers);
+
+            if (proxyText && *proxyText && userText && *userText) {
+                const char* passwordText = textIn(proxyPassword);
+                int32_t flag = credentialsFlag.valueOr(1);
+                request.call("SetCredentials", {textCell(userText), textCell(passwordText), intCell(flag)});
+                if (flag == 1) {
+                    std::string pair = textOf(userText) + ":" + textOf(passwordText);
+                    uint8_t* bytes = rt::makeByteSet(pair.data(), pair.size());
+                    char* encoded = base64Encode(bytes);
+                    std::string value = "Basic " + textOf(encoded);
+                    rt::rtFree(bytes);
+                    rt::rtFree(encoded);
+                    request.call("SetRequestHeader", {textCell("Proxy-Authorization"), textCell(value.c_str())});
+                }
+            }
+
+            if (sendCookies.given && sendCookies.value) {
+                prepareCookieHeader(sendCookies.value);
+                request.call("SetRequestHeader", {textCell("Cookie"), textCell(*sendCookies.value)});
+            }
+
+            for (const HeaderLine& line : headerLinesToSend(headers))
+                request.call("SetRequestHeader", {textCell(line.name.c_str()), textCell(line.value.c_str())});
+
+            uint8_t* bytesToSend = (byteBody.given && byteBody.value) ? *byteBody.value : nullptr;
+            if (rt::byteSetLength(bytesToSend) > 0) {
+                res.bodyVariant = static_cast<VARIANT*>(rt::rtAlloc(sizeof(VARIANT)));
+                VariantInit(res.bodyVariant);
+                rt::DataCell setArgs[] = {rt::DataCell::ofPointer(res.bodyVariant, rt::kTypeVariant),
+                                          rt::DataCell::ofByteSet(bytesToSend)};
+                rt::callCommand(rt::variantSet, 2, setArgs);
+                request.call("Send", {rt::DataCell::ofPointer(res.bodyVariant, rt::kTypeVariant)});
+            } else {
+                request.call("Send", {textCell(textIn(body))});
+            }
+
+            result = request.bytes("ResponseBody");
+            char* headerBlock = request.text("GetAllResponseHeaders");
+            char* localHeaders = nullptr;
+            char** headersSlot = slotOr(responseHeaders, &localHeaders);
+            rt::rtFree(*headersSlot);
+            *headersSlot = headerBlock;
+            int32_t localStatus = 0;
+            *slotOr(status, &localStatus) = static_cast<int32_t>(std::trunc(request.number("Status")));
+            rt::rtFree(request.text("StatusText"));
+
+            char* localReceived = nullptr;
+            char** receivedSlot = slotOr(receivedCookies, &localReceived);
+            collectSetCookies(*headersSlot, receivedSlot);
+            if (mergeCookies.valueOr(1) && sendCookies.given && sendCookies.value)
+                mergeCookieTexts(sendCookies.value, receivedSlot);
+            rt::rtFree(localReceived);
+            rt::rtFree(localHeaders);
+        }
+    }
+    rt::callDll<int32_t, rt::Stdcall>(rt::kDllCoUninitialize);
+    // The caller's copy; the working byte set goes with the call.
+    uint8_t* copy = result ? rt::makeByteSet(rt::byteSetData(result), rt::byteSetLength(result)) : nullptr;
+    rt::rtFree(result);
+    return copy;
+}
+
+}  // namespace web

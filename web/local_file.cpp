@@ -1,0 +1,29 @@
+#include "web/local_file.h"
+
+namespace web {
+
+bool LocalFile::open(const char* path, Mode mode) {
+    close();
+    if (!path || !*path) return false;
+    DWORD disposition = mode == Mode::CreateOrTruncate ? CREATE_ALWAYS : OPEN_ALWAYS;
+    handle_ = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, disposition,
+                          FILE_ATTRIBUTE_NORMAL, nullptr);
+    return isOpen();
+}
+
+bool LocalFile::seekToEnd() {
+    LARGE_INTEGER zero{};
+    return isOpen() && SetFilePointerEx(handle_, zero, nullptr, FILE_END);
+}
+
+bool LocalFile::write(const void* data, uint32_t size) {
+    DWORD written = 0;
+    return isOpen() && WriteFile(handle_, data, size, &written, nullptr) && written == size;
+}
+
+void LocalFile::close() {
+    if (isOpen()) CloseHandle(handle_);
+    handle_ = INVALID_HANDLE_VALUE;
+}
+
+}  // namespace web
