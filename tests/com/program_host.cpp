@@ -1,0 +1,26 @@
+// For GoogleTest programs of the web and COM layers: the runtime object, a
+// program header carrying the program's DLL command table, and start-up
+// (OLE, DLL tables) before the first test.
+#include <gtest/gtest.h>
+
+#include "runtime/dll_commands.h"
+#include "runtime/library_info.h"
+#include "runtime/runtime_app.h"
+
+extern "C" const rt::ProgramHeader rtProgramHeader = {
+    3, 0, 125344, nullptr, nullptr, 0, nullptr, 0, 0, nullptr,
+    rt::kDllCommandCount, rt::kDllLibraryNames, rt::kDllEntryNames};
+extern "C" int rtStartRoutine() { return 0; }
+
+namespace {
+
+rt::RuntimeApp gHostRuntime;
+
+class RuntimeStart : public ::testing::Environment {
+public:
+    void SetUp() override { rt::RuntimeApp::instance().runtimeInit(); }
+};
+
+const auto* const kRuntimeStart = ::testing::AddGlobalTestEnvironment(new RuntimeStart);
+
+}  // namespace
