@@ -13,8 +13,10 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "ui/event_handler.h"
+#include "ui/template_format.h"
 
 namespace ui {
 
@@ -36,5 +38,7 @@ enum ProgramHandlerSlot : uint32_t {
 // The template bytes (read-only data of the program) and their size.
 const uint8_t* programWindowTemplate();
 uint32_t programWindowTemplateSize();
+// The description the template is written from.
+std::vector<WindowDescription> programWindowDescription();
 
 }  // namespace ui

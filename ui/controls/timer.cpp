@@ -1,0 +1,72 @@
+#include "ui/controls/timer.h"
+
+#include "ui/controls/controls.h"
+
+namespace ui {
+
+namespace {
+constexpr const char* kClassName = "_RT_Timer";
+constexpr PropertyDescription kProperties[] = {{kPropInteger, 0}};
+}  // namespace
+
+const ClassDescription kTimerClass = {kClassName, kClassHasEvents | kClassNoWindow, 1, kProperties,
+                                      &standardInterface<Timer>};
+
+UnitObject* Timer::create(const CreateRequest& request) {
+    auto timer = new Timer(request.windowId, request.unitId);
+    if (!readBlockData(request.data, request.length, timer->block_)) {
+        delete timer;
+        return nullptr;
+    }
+    timer->designMode_ = request.designMode;
+    registerClass(kClassName, CS_DBLCLKS, LoadCursorA(nullptr, IDC_ARROW));
+    HWND hwnd = timer->createWindow(0, kClassName, "", WS_CHILD | WS_CLIPSIBLINGS | request.extraStyle, request.left,
+                                    request.top, request.width, request.height, request.parent,
+                                    reinterpret_cast<HMENU>(static_cast<uintptr_t>(request.controlId)));
+    if (!hwnd) {
+        delete timer;
+        return nullptr;
+    }
+    return timer;
+}
+
+void Timer::start() {
+    if (block_.interval > 0 && !designMode_ && handle())
+        running_ = SetTimer(handle(), kSystemTimerId, static_cast<UINT>(block_.interval), nullptr) != 0;
+}
+
+void Timer::stop() {
+    if (running_ && handle()) KillTimer(handle(), kSystemTimerId);
+    running_ = false;
+}
+
+void Timer::setInterval(int32_t interval) {
+    if (interval < 0) interval = 0;
+    if (interval == block_.interval) return;
+    stop();
+    block_.interval = interval;
+    start();
+}
+
+bool Timer::getProperty(int32_t number, PropertyValue& out) {
+    if (number != 0) return false;
+    out.lo = static_cast<uint32_t>(block_.interval);
+    return true;
+}
+
+void Timer::setProperty(int32_t number, const PropertyValue& value) {
+    if (number == 0) setInterval(static_cast<int32_t>(value.lo));
+}
+
+LRESULT Timer::windowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_CREATE: start(); return 0;
+        case WM_TIMER:
+            if (wParam == kSystemTimerId) raise(0);
+            return 0;
+        case WM_DESTROY: stop(); return 0;
+        default: return UnitObject::windowProc(message, wParam, lParam);
+    }
+}
+
+}  // namespace ui

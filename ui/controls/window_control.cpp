@@ -1,0 +1,165 @@
+#include "ui/controls/window_control.h"
+
+#include "ui/controls/caption_painter.h"
+#include "ui/controls/controls.h"
+#include "ui/window_loader.h"
+#include "ui/window_requests.h"
+
+namespace ui {
+
+namespace {
+
+enum WindowProperty : int32_t {
+    kTitle, kBorderStyle, kBackgroundColour, kPicture, kControlBox, kMinimiseButton, kMaximiseButton,
+    kStartPosition, kPropertyCount
+};
+constexpr PropertyDescription kProperties[kPropertyCount] = {
+    {kPropText, 0},    {kPropChoice, 0},  {kPropColourOrDefault, 0}, {kPropPicture, 0},
+    {kPropLogical, 0}, {kPropLogical, 0}, {kPropLogical, 0},         {kPropChoice, 0},
+};
+constexpr const char* kClassName = "RTWindow";
+
+bool resizable(uint32_t border) { return border == 1 || border == 3 || border == 5; }
+
+}  // namespace
+
+const ClassDescription kWindowClass = {kClassName, kClassHasEvents, kPropertyCount, kProperties,
+                                       &standardInterface<WindowControl>};
+
+void windowStyles(const WindowBlock& b, DWORD& style, DWORD& exStyle) {
+    style = WS_CLIPCHILDREN;
+    exStyle = 0;
+    if (b.borderStyle == 0 || b.borderStyle > 6) {
+        style |= WS_POPUP;
+        return;
+    }
+    style |= resizable(b.borderStyle) ? WS_THICKFRAME : WS_BORDER;
+    if (b.borderStyle == 3 || b.borderStyle == 4) exStyle |= WS_EX_TOOLWINDOW;
+    if (b.borderStyle == 5 || b.borderStyle == 6) exStyle |= WS_EX_CLIENTEDGE;
+    if (!b.title.empty() || b.controlBox) {
+        style |= WS_CAPTION;
+        if (b.controlBox) style |= WS_SYSMENU;
+        if (b.minimiseButton) style |= WS_MINIMIZEBOX;
+        if (b.maximiseButton) style |= WS_MAXIMIZEBOX;
+    } else {
+        style |= WS_POPUP;
+    }
+}
+
+UnitObject* WindowControl::create(const CreateRequest& request) {
+    auto window = new WindowControl(request.windowId, request.unitId);
+    if (!readBlockData(request.data, request.length, window->block_)) {
+        delete window;
+        return nullptr;
+    }
+    window->designMode_ = request.designMode;
+    registerClass(kClassName, CS_DBLCLKS | CS_HREDRAW | CS_VREDRAW, LoadCursorA(nullptr, IDC_ARROW));
+    DWORD style = 0, exStyle = 0;
+    windowStyles(window->block_, style, exStyle);
+    int x = request.left, y = request.top;
+    if (window->block_.startPosition == 1 && !request.designMode) {
+        RECT work;
+        if (!SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0))
+            work = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+        x = work.left + (work.right - work.left - request.width) / 2;
+        y = work.top + (work.bottom - work.top - request.height) / 2;
+    }
+    HWND hwnd = window->createWindow(exStyle, kClassName, window->block_.title.c_str(), style | request.extraStyle, x,
+                                     y, request.width, request.height, request.parent, request.menu);
+    if (!hwnd) {
+        delete window;
+        return nullptr;
+    }
+    return window;
+}
+
+bool WindowControl::getProperty(int32_t number, PropertyValue& out) {
+    const WindowBlock& b = block_;
+    switch (number) {
+        case kTitle: out = textValue(b.title); return true;
+        case kBorderStyle: out.lo = b.borderStyle; return true;
+        case kBackgroundColour: out.lo = b.backgroundColour; return true;
+        case kPicture: out = bufferValue(b.picture); return true;
+        case kControlBox: out.lo = b.controlBox; return true;
+        case kMinimiseButton: out.lo = b.minimiseButton; return true;
+        case kMaximiseButton: out.lo = b.maximiseButton; return true;
+        case kStartPosition: out.lo = b.startPosition; return true;
+        default: return false;
+    }
+}
+
+void WindowControl::setProperty(int32_t number, const PropertyValue& value) {
+    WindowBlock& b = block_;
+    uint32_t v = value.lo;
+    bool restyle = false;
+    switch (number) {
+        case kTitle:
+            b.title = textFrom(value);
+            SetWindowTextA(handle(), b.title.c_str());
+            restyle = true;
+            break;
+        case kBorderStyle: b.borderStyle = clampChoice(v, 6); restyle = true; break;
+        case kBackgroundColour: b.backgroundColour = v; break;
+        case kPicture: b.picture = bufferFrom(value); break;
+        case kControlBox: b.controlBox = v ? 1 : 0; restyle = true; break;
+        case kMinimiseButton: b.minimiseButton = v ? 1 : 0; restyle = true; break;
+        case kMaximiseButton: b.maximiseButton = v ? 1 : 0; restyle = true; break;
+        case kStartPosition: b.startPosition = clampChoice(v, 3); return;
+        default: return;
+    }
+    if (restyle) {
+        DWORD style = 0, exStyle = 0;
+        windowStyles(b, style, exStyle);
+        LONG keep = GetWindowLongA(handle(), GWL_STYLE) & (WS_VISIBLE | WS_DISABLED | WS_MINIMIZE | WS_MAXIMIZE);
+        SetWindowLongA(handle(), GWL_STYLE, static_cast<LONG>(style) | keep);
+        SetWindowLongA(handle(), GWL_EXSTYLE, static_cast<LONG>(exStyle));
+        SetWindowPos(handle(), nullptr, 0, 0, 0, 0,
+                     SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+    }
+    InvalidateRect(handle(), nullptr, TRUE);
+}
+
+void WindowControl::enumerateTexts(TextCallback callback, void* context) { callback(context, block_.title); }
+
+bool WindowControl::closeQueryAllows(int32_t event) {
+    bool hasResult = false;
+    uint32_t result = 0;
+    bool ran = raise(event, {}, &hasResult, &result);
+    return !(ran && hasResult && result == 0) || designMode_;
+}
+
+bool WindowControl::close() {
+    HWND hwnd = handle();
+    if (!closeQueryAllows(12) || !IsWindow(hwnd)) return false;
+    if (!closeQueryAllows(1) || !IsWindow(hwnd)) return false;
+    DestroyWindow(hwnd);
+    return true;
+}
+
+LRESULT WindowControl::windowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_CLOSE: close(); return 0;
+        case WM_QUERYENDSESSION: return closeQueryAllows(1) ? TRUE : FALSE;
+        case WM_DESTROY: raise(2); return 0;
+        case WM_MOVE: raise(3); return 0;
+        case WM_SIZE: raise(4); return 0;
+        case WM_SHOWWINDOW: raise(wParam ? 10 : 11); return 0;
+        case kMsgDestroyMarked:
+            if (windowMarkedForDestruction(windowId())) DestroyWindow(handle());
+            return 0;
+        case WM_ERASEBKGND: {
+            RECT client;
+            GetClientRect(handle(), &client);
+            HBRUSH brush = CreateSolidBrush(resolveBackground(block_.backgroundColour));
+            FillRect(reinterpret_cast<HDC>(wParam), &client, brush);
+            DeleteObject(brush);
+            return 1;
+        }
+        case WM_NCDESTROY:
+            windowDestroyed(windowId());
+            return 0;
+        default: return UnitObject::windowProc(message, wParam, lParam);
+    }
+}
+
+}  // namespace ui

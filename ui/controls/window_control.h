@@ -1,0 +1,41 @@
+// The window unit: a top-level window with its caption-bar rules, start
+// position and close queries.
+#pragma once
+
+#include "ui/controls/property_blocks.h"
+#include "ui/unit_object.h"
+
+namespace ui {
+
+class WindowControl : public UnitObject {
+public:
+    static UnitObject* create(const CreateRequest& request);
+
+    bool getProperty(int32_t number, PropertyValue& out) override;
+    void setProperty(int32_t number, const PropertyValue& value) override;
+    std::vector<uint8_t> save() const override { return blockBytes(block_); }
+    void enumerateTexts(TextCallback callback, void* context) override;
+
+    const WindowBlock& block() const { return block_; }
+    bool designMode() const { return designMode_; }
+
+    // The close request: event 12, then event 1; a handler that returned
+    // false refuses. True when the window was destroyed.
+    bool close();
+
+protected:
+    LRESULT windowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    using UnitObject::UnitObject;
+    // False when a close query was answered with false.
+    bool closeQueryAllows(int32_t event);
+
+    WindowBlock block_;
+    bool designMode_ = false;
+};
+
+// (style, extended style) of a window block.
+void windowStyles(const WindowBlock& block, DWORD& style, DWORD& exStyle);
+
+}  // namespace ui

@@ -1,0 +1,134 @@
+#include "ui/event_dispatch.h"
+
+#include <cstring>
+#include <vector>
+
+#include "runtime/data_cell.h"
+#include "runtime/runtime_app.h"
+#include "runtime/runtime_error.h"
+#include "ui/class_registry.h"
+#include "ui/window_registry.h"
+
+namespace ui {
+
+namespace {
+
+uint32_t loadWord(const uint8_t* p) {
+    uint32_t v;
+    std::memcpy(&v, p, 4);
+    return v;
+}
+
+uint32_t classIdOf(const UnitLocation& unit) { return loadWord(unit.record); }
+uint32_t linkOf(const UnitLocation& unit) { return loadWord(unit.record + 4); }
+
+// Calls the handler as the error boundary between runtime and application.
+HandlerResult callHandler(EventHandler handler, const uint32_t* words, uint32_t count) {
+    try {
+        return handler(words, count);
+    } catch (...) {
+        return HandlerResult::none();
+    }
+}
+
+struct SourceScope {
+    uint32_t savedWindow, savedUnit;
+    SourceScope() {
+        WindowRegistry& registry = windowRegistry();
+        savedWindow = registry.eventWindowId;
+        savedUnit = registry.eventUnitId;
+    }
+    ~SourceScope() {
+        WindowRegistry& registry = windowRegistry();
+        registry.eventWindowId = savedWindow;
+        registry.eventUnitId = savedUnit;
+    }
+};
+
+}  // namespace
+
+EventHandler findHandler(uint32_t windowId, uint32_t unitId, int32_t event) {
+    if (rt::RuntimeApp::instance().eventBlockCount.load() >= 1) return nullptr;
+    WindowRecord* window = findWindowRecord(windowId);
+    if (!window) rt::reportRuntimeError("未找到引发事件的窗口", 0, static_cast<int32_t>(windowId), static_cast<int32_t>(unitId));
+    UnitLocation unit;
+    if (!findUnitRecord(*window, unitId, unit))
+        rt::reportRuntimeError("未找到引发事件的窗口组件", 0, static_cast<int32_t>(windowId), static_cast<int32_t>(unitId));
+    uint32_t sourceUnit = unit.id;
+
+    // Units sharing one set of handlers link to the unit that holds them.
+    uint32_t classId = classIdOf(unit);
+    for (uint32_t hops = 0; linkOf(unit) != 0 && hops < window->units.unitCount; ++hops) {
+        UnitLocation linked;
+        if (!findUnitRecord(*window, linkOf(unit), linked) || classIdOf(linked) != classId) break;
+        unit = linked;
+    }
+
+    const ClassDescription* description = findClass(classId);
+    if (!description || !(description->flags & kClassHasEvents))
+        rt::reportRuntimeError("引发事件的窗口组件无效", 0, static_cast<int32_t>(windowId), static_cast<int32_t>(unitId));
+
+    uint32_t handler = 0;
+    if (unit.menuItem) {
+        handler = loadWord(unit.bindings);
+    } else {
+        uint32_t count = loadWord(unit.bindings);
+        for (uint32_t b = 0; b < count; ++b) {
+            const uint8_t* pair = unit.bindings + 4 + 8 * b;
+            if (static_cast<int32_t>(loadWord(pair)) == event) {
+                handler = loadWord(pair + 4);
+                break;
+            }
+        }
+    }
+    if (!handler) return nullptr;
+    WindowRegistry& registry = windowRegistry();
+    registry.eventWindowId = windowId;
+    registry.eventUnitId = sourceUnit;
+    return reinterpret_cast<EventHandler>(static_cast<uintptr_t>(handler));
+}
+
+int32_t raiseEvent(EventRequest& request) {
+    SourceScope scope;
+    EventHandler handler = findHandler(request.windowId, request.unitId, request.event);
+    if (!handler) return 0;
+    uint32_t count = request.argumentCount > 5 ? 5 : request.argumentCount;
+    HandlerResult result = callHandler(handler, request.arguments, count);
+    if (result.hasValue) {
+        request.hasResult = 1;
+        request.result = static_cast<uint32_t>(result.value);
+    }
+    return 1;
+}
+
+int32_t raiseTypedEvent(TypedEventRequest& request) {
+    SourceScope scope;
+    EventHandler handler = findHandler(request.windowId, request.unitId, request.event);
+    if (!handler) return 0;
+    std::vector<uint32_t> words;
+    uint32_t count = request.argumentCount > 12 ? 12 : request.argumentCount;
+    for (uint32_t i = 0; i < count; ++i) {
+        const TypedArgument& argument = request.arguments[i];
+        if (argument.flags || (argument.type & rt::kVariableAddressFlag)) {
+            words.push_back(argument.lo);  // the address
+        } else {
+            words.push_back(argument.lo);
+            if (rt::typeWidth(argument.type) == 8) words.push_back(argument.hi);
+        }
+    }
+    HandlerResult result = callHandler(handler, words.data(), static_cast<uint32_t>(words.size()));
+    if (result.hasValue) {
+        request.hasResult = 1;
+        request.resultLo = static_cast<uint32_t>(result.value);
+        request.resultHi = static_cast<uint32_t>(result.value >> 32);
+    }
+    return 1;
+}
+
+void currentEventSource(uint32_t& windowId, uint32_t& unitId) {
+    WindowRegistry& registry = windowRegistry();
+    windowId = registry.eventWindowId;
+    unitId = registry.eventUnitId;
+}
+
+}  // namespace ui
