@@ -1,0 +1,195 @@
+// The key-value table through the bridge, as the application calls it.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include "runtime/heap.h"
+#include "runtime/service_request.h"
+#include "suite/forward_table.h"
+#include "suite/jmap.h"
+#include "tests/suite/suite_test_support.h"
+#include "tests/support/msgbox_watch.h"
+
+using suite::FromJsonOptions;
+using suite::JMap;
+using suite_testing::takeText;
+using testing_support::u8s;
+using testing_support::utf8ToGbk;
+
+namespace {
+
+const std::string kDigest = "0123456789abcdef0123456789abcdef";
+
+// The version file as the server sends it (UTF-8).
+std::string versionFileUtf8() {
+    return u8s(u8"{\n  \"Pelmora更新.exe\": \"") + kDigest + u8s(u8"\",\n  \"lj\": \"更新/Pelmora更新.exe\"\n}\n");
+}
+
+FromJsonOptions encoding(const char* name) {
+    FromJsonOptions options;
+    options.sourceEncoding = name;
+    return options;
+}
+FromJsonOptions escapesConverted() {
+    FromJsonOptions options;
+    options.convertEscapes = true;
+    return options;
+}
+FromJsonOptions wideKeys() {
+    FromJsonOptions options;
+    options.wideKeys = true;
+    return options;
+}
+
+uint8_t* byteSet(const std::string& bytes) { return rt::makeByteSet(bytes.data(), bytes.size()); }
+
+}  // namespace
+
+TEST(JMapVersionFile, BodyConvertedToGbkIsReadWithTheGbkKeys) {
+    JMap table;
+    std::string body = utf8ToGbk(versionFileUtf8());
+    EXPECT_TRUE(table.fromJson(body.c_str()));
+    EXPECT_EQ(takeText(table.getString("Pelmora更新.exe")), kDigest);
+    EXPECT_EQ(takeText(table.getString("lj")), "更新/Pelmora更新.exe");  // GBK, as the literal
+    EXPECT_EQ(takeText(table.getString("missing")), "");
+}
+
+TEST(JMapVersionFile, Utf8BodyWithItsEncodingNamedGivesGbkTexts) {
+    JMap table;
+    uint8_t* body = byteSet("\xEF\xBB\xBF" + versionFileUtf8());  // with a byte-order mark
+    EXPECT_TRUE(table.fromJsonBytes(body, encoding("utf-8")));
+    EXPECT_EQ(takeText(table.getString("Pelmora更新.exe")), kDigest);
+    EXPECT_EQ(takeText(table.getString("lj")), "更新/Pelmora更新.exe");
+    rt::rtFree(body);
+}
+
+TEST(JMapVersionFile, KeyWrittenAsEscapesMatchesOnlyWithEscapeConversion) {
+    const char* body = "{\"Pelmora\\u66f4\\u65b0.exe\": \"abc\", \"lj\": \"\\u66f4\\u65b0\\n\"}";
+    JMap plain;
+    EXPECT_TRUE(plain.fromJson(body));
+    EXPECT_EQ(takeText(plain.getString("Pelmora更新.exe")), "");
+    // Left as written: the escape is six characters of the key and value.
+    EXPECT_EQ(takeText(plain.getString("Pelmora\\u66f4\\u65b0.exe")), "abc");
+    EXPECT_EQ(takeText(plain.getString("lj")), "\\u66f4\\u65b0\n");
+
+    JMap converted;
+    EXPECT_TRUE(converted.fromJson(body, escapesConverted()));
+    EXPECT_EQ(takeText(converted.getString("Pelmora更新.exe")), "abc");
+    EXPECT_EQ(takeText(converted.getString("lj")), "更新\n");
+}
+
+TEST(JMapLoad, AnythingButAnObjectFailsAndEmptiesTheTable) {
+    JMap table;
+    const char* rejected[] = {"[1, 2]", "[{\"a\": 1}]", "\"text\"", "42", "not json", "{\"a\": 1", "{\"a\" 1}",
+                              "{} {}", "", nullptr};
+    for (const char* body : rejected) {
+        ASSERT_TRUE(table.fromJson("{\"a\": \"1\"}"));
+        EXPECT_FALSE(table.fromJson(body)) << (body ? body : "(empty text)");
+        EXPECT_EQ(takeText(table.getString("a")), "") << "a failed load leaves nothing behind";
+    }
+    EXPECT_TRUE(table.fromJson("  \r\n{\"a\": \"2\"}\n"));
+    EXPECT_EQ(takeText(table.getString("a")), "2");
+}
+
+TEST(JMapLoad, OnlyTextAndByteSetDataAndKnownEncodingsAreAccepted) {
+    JMap table;
+    rt::DataCell args[] = {table.variableCell(), rt::DataCell::ofInt(7)};
+    EXPECT_FALSE(rt::callCommand(suite::suiteEntryPoint(suite::kJMapFromJson), 2, args).asBool());
+    EXPECT_FALSE(table.fromJson("{\"a\": \"1\"}", encoding("no-such-encoding")));
+    // UTF-16 data comes as a byte set.
+    std::wstring wide = L"{\"a\": \"\x66f4\"}";
+    uint8_t* data = rt::makeByteSet(wide.data(), wide.size() * 2);
+    EXPECT_TRUE(table.fromJsonBytes(data, encoding("unicode")));
+    EXPECT_EQ(takeText(table.getString("a")), "更");
+    rt::rtFree(data);
+}
+
+TEST(JMapLoad, ALaterLoadReplacesTheContent) {
+    JMap table;
+    ASSERT_TRUE(table.fromJson("{\"a\": \"1\", \"b\": \"2\"}"));
+    ASSERT_TRUE(table.fromJson("{\"b\": \"3\"}"));
+    EXPECT_EQ(takeText(table.getString("a")), "");
+    EXPECT_EQ(takeText(table.getString("b")), "3");
+}
+
+TEST(JMapGetString, PathsCountListItemsFromOneAndFourSlashesNameAKey) {
+    JMap table;
+    ASSERT_TRUE(table.fromJson(
+        "{\"a\": {\"b\": [10, {\"c\": \"x\"}]}, \"//k\": \"slashes\", \"list\": [1, 2, 3], \"k\": \"plain\"}"));
+    EXPECT_EQ(takeText(table.getString("//a/b/1")), "10");
+    EXPECT_EQ(takeText(table.getString("//a/b/2/c")), "x");
+    EXPECT_EQ(takeText(table.getString("//a/b[2]/c")), "x");
+    EXPECT_EQ(takeText(table.getString("//list")), "[1,2,3]");
+    EXPECT_EQ(takeText(table.getString("//k")), "plain");
+    EXPECT_EQ(takeText(table.getString("////k")), "slashes");
+    for (const char* absent : {"//a/b/0", "//a/b/3", "//a/x", "//a/b/", "//list[4]", "//a[1]", "////a"})
+        EXPECT_EQ(takeText(table.getString(absent)), "") << absent;
+}
+
+TEST(JMapGetString, ValuesOfEveryKindReadAsText) {
+    JMap table;
+    ASSERT_TRUE(table.fromJson(
+        "{\"n\": 42, \"neg\": -7, \"f\": 1.5, \"t\": true, \"no\": false, \"z\": null, \"o\": {\"x\": [1, \"y\"]}, "
+        "\"s\": \"中文\"}"));
+    EXPECT_EQ(takeText(table.getString("n")), "42");
+    EXPECT_EQ(takeText(table.getString("neg")), "-7");
+    EXPECT_EQ(takeText(table.getString("f")), "1.5");
+    EXPECT_EQ(takeText(table.getString("t")), "true");
+    EXPECT_EQ(takeText(table.getString("no")), "false");
+    EXPECT_EQ(takeText(table.getString("z")), "");
+    EXPECT_EQ(takeText(table.getString("o")), "{\"x\":[1,\"y\"]}");
+    EXPECT_EQ(takeText(table.getString("s")), "中文");
+}
+
+TEST(JMapGetString, WideKeysAreReadOnlyWithWideTextKeys) {
+    JMap table;
+    ASSERT_TRUE(table.fromJson("{\"lj\": \"path\", \"更新\": \"u\"}", wideKeys()));
+    EXPECT_EQ(takeText(table.getString("lj")), "");
+    std::wstring key = L"lj";
+    uint8_t* wideKey = rt::makeByteSet(key.data(), key.size() * 2);
+    EXPECT_EQ(takeText(table.getStringByBytes(wideKey)), "path");
+    rt::rtFree(wideKey);
+    key = L"\x66f4\x65b0";
+    wideKey = rt::makeByteSet(key.data(), key.size() * 2);
+    EXPECT_EQ(takeText(table.getStringByBytes(wideKey)), "u");
+    rt::rtFree(wideKey);
+}
+
+TEST(JMapObject, ResultsAreRuntimeHeapBlocksAndReleasedTablesReadEmpty) {
+    uint32_t variable = 0;
+    rt::DataCell self = rt::DataCell::refTo(&variable, rt::kTypeJMap);
+    auto call = [&](uint32_t slot, std::vector<rt::DataCell> args) {
+        return rt::serviceTable().callLibraryCommand(suite::suiteEntryPoint(slot), static_cast<int32_t>(args.size()),
+                                                    args.data());
+    };
+    rt::DataCell key = rt::DataCell::ofText("a");
+    // Never created: every call is harmless and finds nothing.
+    EXPECT_FALSE(call(suite::kJMapFromJson, {self, rt::DataCell::ofText("{\"a\": \"1\"}")}).asBool());
+    EXPECT_EQ(call(suite::kJMapGetString, {self, key}).lo, 0u);
+
+    call(suite::kJMapBaseCreate, {self});
+    ASSERT_NE(variable, 0u);
+    ASSERT_TRUE(call(suite::kJMapFromJson, {self, rt::DataCell::ofText("{\"a\": \"1\"}")}).asBool());
+    rt::DataCell value = call(suite::kJMapGetString, {self, key});
+    EXPECT_EQ(value.type, rt::kTypeText);
+    ASSERT_NE(value.lo, 0u);
+    EXPECT_TRUE(HeapValidate(GetProcessHeap(), 0, reinterpret_cast<void*>(value.lo)));
+    rt::rtFree(reinterpret_cast<void*>(value.lo));
+
+    // Creating again empties the table.
+    call(suite::kJMapBaseCreate, {self});
+    EXPECT_EQ(call(suite::kJMapGetString, {self, key}).lo, 0u);
+
+    call(suite::kJMapBaseRelease, {self});
+    EXPECT_EQ(variable, 0u);
+    call(suite::kJMapBaseRelease, {self});  // twice is harmless
+    EXPECT_EQ(call(suite::kJMapGetString, {self, key}).lo, 0u);
+}
+
+TEST(SuiteForwarding, CommandsWithoutBehaviourTakeTheFrameAndLeaveTheResultEmpty) {
+    rt::DataCell args[] = {rt::DataCell::ofInt(1), rt::DataCell::ofText("x")};
+    for (uint32_t slot : {0u, 28u, 31u, 272u, 285u, 986u}) {
+        rt::DataCell result = rt::callCommand(suite::suiteEntryPoint(slot), 2, args);
+        EXPECT_EQ(result.type, 0u) << slot;
+        EXPECT_EQ(result.lo, 0u) << slot;
+    }
+}
