@@ -1,0 +1,288 @@
+// download against nginx (real Content-Length and Range/206) and our fault
+// server (no length, cut connections, ignored ranges, slow bodies).
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "tests/support/msgbox_watch.h"
+#include "tests/web/runtime_values.h"
+#include "tests/web/test_servers.h"
+#include "web/http_downloader.h"
+
+using namespace web;
+using namespace test_values;
+using namespace test_servers;
+
+namespace {
+
+struct Progress {
+    std::string total, downloaded, received;
+    uint32_t elapsed;
+};
+std::vector<Progress> gCalls;
+HANDLE gFirstCall = nullptr;
+
+intptr_t __stdcall recordProgress(const char* total, const char* downloaded, uint32_t elapsed, const char* received) {
+    gCalls.push_back({total, downloaded, received, elapsed});
+    if (gFirstCall) SetEvent(gFirstCall);
+    return 0;
+}
+
+bool fileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+class Download : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_NE(nginxPort(), 0) << "run through tests/servers/run_with_servers.py";
+        gCalls.clear();
+        char dir[MAX_PATH];
+        GetTempPathA(MAX_PATH, dir);
+        target_ = std::string(dir) + "pelmora-download-" + std::to_string(GetCurrentProcessId()) + ".bin";
+        DeleteFileA(target_.c_str());
+    }
+    void TearDown() override { DeleteFileA(target_.c_str()); }
+
+    // Puts `bytes` on nginx under `name`.
+    std::string serve(const std::string& name, const std::string& bytes) {
+        writeWholeFile(nginxRoot() + name, bytes);
+        return nginxUrl("/" + name);
+    }
+
+    int32_t run(const std::string& url, Opt<int64_t> offset = {}, HttpDownloader* downloader = nullptr) {
+        gCalls.clear();
+        HttpDownloader local;
+        TextVar urlVar(url), path(target_);
+        rt::rtFree(message_.value);  // download releases what the variable held
+        message_.value = text("previous message");
+        return (downloader ? downloader : &local)
+            ->download(&urlVar, &path, DownloadProgressCallback(recordProgress), offset, &message_);
+    }
+
+    std::string message() const { return testing_support::gbkToUtf8(message_.str()); }
+    std::string local() const { return readWholeFile(target_); }
+
+    std::string target_;
+    TextVar message_;
+};
+
+// Every call: chunks of at most 10240 bytes, counts consistent, elapsed never 0.
+void expectConsistentCalls(int64_t offset) {
+    int64_t previous = offset;
+    for (const Progress& p : gCalls) {
+        int64_t downloaded = std::atoll(p.downloaded.c_str());
+        EXPECT_GT(downloaded, previous);
+        EXPECT_LE(downloaded - previous, 10240);
+        EXPECT_EQ(std::atoll(p.received.c_str()), downloaded - offset);
+        EXPECT_NE(p.elapsed, 0u);
+        previous = downloaded;
+    }
+}
+
+}  // namespace
+
+TEST_F(Download, WholeFileWithProgressPerChunk) {
+    std::string content = patternBytes(0, 100000);
+    std::string url = serve("whole.bin", content);
+    EXPECT_EQ(run(url), kDownloadDone);
+    EXPECT_EQ(message(), testing_support::u8s(u8"下载成功"));
+    EXPECT_EQ(local(), content);
+    ASSERT_GE(gCalls.size(), 10u);
+    expectConsistentCalls(0);
+    EXPECT_EQ(gCalls.back().total, "100000");
+    EXPECT_EQ(gCalls.back().downloaded, "100000");
+    EXPECT_EQ(gCalls.back().received, "100000");
+    TextVar urlVar(url);
+    EXPECT_EQ(queryRemoteSize(&urlVar), 100000);
+}
+
+TEST_F(Download, ZeroOffsetTruncatesAnExistingFileAndSendsNoRange) {
+    writeWholeFile(target_, std::string(50000, 'x'));
+    std::string content = patternBytes(0, 20000);
+    EXPECT_EQ(run(serve("small.bin", content), int64_t(0)), kDownloadDone);
+    EXPECT_EQ(local(), content);
+    std::string log = readWholeFile(nginxAccessLog());
+    EXPECT_NE(log.find("GET /small.bin HTTP/1.1 \"-\" 200"), std::string::npos) << log;
+    EXPECT_EQ(log.find("bytes="), std::string::npos) << log;
+}
+
+TEST_F(Download, ResumeWithRangeAppendsToTheExistingFile) {
+    std::string content = patternBytes(0, 90000);
+    std::string url = serve("resume.bin", content);
+    writeWholeFile(target_, content.substr(0, 30000));
+    EXPECT_EQ(run(url, int64_t(30000)), kDownloadDone);
+    EXPECT_EQ(local(), content);
+    ASSERT_FALSE(gCalls.empty());
+    expectConsistentCalls(30000);
+    EXPECT_EQ(gCalls.back().total, "90000");  // the whole file's size, from its own request
+    EXPECT_EQ(gCalls.back().downloaded, "90000");
+    EXPECT_EQ(gCalls.back().received, "60000");
+    std::string log = readWholeFile(nginxAccessLog());
+    EXPECT_NE(log.find("GET /resume.bin HTTP/1.1 \"bytes=30000-\" 206 60000"), std::string::npos) << log;
+}
+
+TEST_F(Download, ResumeWithoutALocalFileStartsTheFileAtTheRange) {
+    std::string content = patternBytes(0, 40000);
+    EXPECT_EQ(run(serve("fresh.bin", content), int64_t(25000)), kDownloadDone);
+    EXPECT_EQ(local(), content.substr(25000));
+    EXPECT_EQ(gCalls.back().downloaded, "40000");
+}
+
+TEST_F(Download, ResumeAnsweredWith200RewritesTheFileFromTheStart) {
+    writeWholeFile(target_, patternBytes(0, 20000));
+    EXPECT_EQ(run(faultUrl("/range200/50000"), int64_t(20000)), kDownloadDone);
+    EXPECT_EQ(local(), patternBytes(0, 50000));  // not the partial file plus a second copy
+    expectConsistentCalls(0);
+    EXPECT_EQ(gCalls.back().downloaded, "50000");
+    EXPECT_EQ(gCalls.back().received, "50000");
+}
+
+TEST_F(Download, NoContentLengthReportsTotalZero) {
+    EXPECT_EQ(run(faultUrl("/nolength/30000")), kDownloadDone);
+    EXPECT_EQ(local(), patternBytes(0, 30000));
+    ASSERT_FALSE(gCalls.empty());
+    for (const Progress& p : gCalls) EXPECT_EQ(p.total, "0");
+    EXPECT_EQ(gCalls.back().downloaded, "30000");
+}
+
+TEST_F(Download, ZeroLengthBodyMakesNoProgressCall) {
+    EXPECT_EQ(run(serve("empty.bin", "")), kDownloadDone);
+    EXPECT_TRUE(fileExists(target_));
+    EXPECT_EQ(local(), "");
+    EXPECT_TRUE(gCalls.empty());
+    EXPECT_EQ(run(faultUrl("/zero")), kDownloadDone);
+    EXPECT_TRUE(gCalls.empty());
+}
+
+TEST_F(Download, ErrorStatusNeverTouchesTheLocalFile) {
+    writeWholeFile(target_, "keep me");
+    EXPECT_EQ(run(nginxUrl("/no-such-file.bin")), kDownloadUrlNotOpened);
+    EXPECT_EQ(message(), testing_support::u8s(u8"不能打开该URL"));
+    EXPECT_EQ(run(faultUrl("/status/500"), int64_t(3)), kDownloadUrlNotOpened);
+    EXPECT_EQ(local(), "keep me");
+    EXPECT_TRUE(gCalls.empty());
+}
+
+TEST_F(Download, UnreachablePortCannotOpenTheUrl) {
+    writeWholeFile(target_, "keep me");
+    EXPECT_EQ(run("http://127.0.0.1:" + std::to_string(closedPort()) + "/x.bin"), kDownloadUrlNotOpened);
+    EXPECT_EQ(local(), "keep me");
+}
+
+TEST_F(Download, LocalFileThatCannotBeOpened) {
+    std::string url = serve("any.bin", "abc");
+    HttpDownloader downloader;
+    TextVar urlVar(url), dir("Z:\\no\\such\\directory\\file.bin"), msg;
+    EXPECT_EQ(downloader.download(&urlVar, &dir, {}, {}, &msg), kDownloadFileNotOpened);
+    EXPECT_EQ(testing_support::gbkToUtf8(msg.str()), testing_support::u8s(u8"不能打开本地文件"));
+}
+
+TEST_F(Download, ConnectionCutBeforeTheAnnouncedSizeIsAReadError) {
+    EXPECT_EQ(run(faultUrl("/cut/100000")), kDownloadReadError);
+    EXPECT_EQ(message(), testing_support::u8s(u8"读文件出错"));
+    EXPECT_EQ(local(), patternBytes(0, local().size()));  // what came is kept as it came
+    EXPECT_LT(local().size(), 100000u);
+}
+
+namespace {
+DWORD __stdcall stopOnFirstProgress(void* param) {
+    WaitForSingleObject(gFirstCall, INFINITE);
+    static_cast<HttpDownloader*>(param)->stop();
+    return 0;
+}
+}  // namespace
+
+TEST_F(Download, StopFromAnotherThreadKeepsThePartialFile) {
+    HttpDownloader downloader;
+    gFirstCall = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    HANDLE stopper = CreateThread(nullptr, 0, stopOnFirstProgress, &downloader, 0, nullptr);
+    int32_t result = run(faultUrl("/slow/1000000?ms=30"), {}, &downloader);
+    WaitForSingleObject(stopper, INFINITE);
+    CloseHandle(stopper);
+    CloseHandle(gFirstCall);
+    gFirstCall = nullptr;
+    EXPECT_EQ(result, kDownloadStopped);
+    EXPECT_EQ(message(), testing_support::u8s(u8"下载已暂停"));
+    EXPECT_EQ(downloader.running, 0);
+    ASSERT_FALSE(gCalls.empty());
+    std::string partial = local();
+    EXPECT_EQ(std::to_string(partial.size()), gCalls.back().downloaded);
+    EXPECT_LT(partial.size(), 1000000u);
+    EXPECT_EQ(partial, patternBytes(0, partial.size()));
+    // A stop before the loop is overwritten when the loop starts.
+    downloader.stop();
+    EXPECT_EQ(run(serve("after-stop.bin", "xyz"), {}, &downloader), kDownloadDone);
+    EXPECT_EQ(downloader.running, 1);
+}
+
+namespace {
+// A tick source the test controls: each read advances by gStep.
+uint32_t gTick = 0, gStep = 0;
+std::vector<uint32_t> gReads;
+uint32_t __stdcall scriptedTick() {
+    gReads.push_back(gTick);
+    uint32_t now = gTick;
+    gTick += gStep;
+    return now;
+}
+struct ScriptedClock {
+    uint32_t(__stdcall* saved)();
+    ScriptedClock(uint32_t start, uint32_t step) : saved(downloadSystem().tickCount) {
+        gTick = start;
+        gStep = step;
+        gReads.clear();
+        downloadSystem().tickCount = scriptedTick;
+    }
+    ~ScriptedClock() { downloadSystem().tickCount = saved; }
+};
+}  // namespace
+
+TEST_F(Download, ElapsedWrapsModulo2To32AndIsNeverZero) {
+    std::string url = serve("ticks.bin", patternBytes(0, 60000));
+    {
+        // Agent name at 0xFFFFFFF0, loop start 0xFFFFFFF8, then +8 per read: wraps past 2^32.
+        ScriptedClock clock(0xFFFFFFF0u, 8);
+        takeFaultRequests();
+        EXPECT_EQ(run(faultUrl("/file/60000")), kDownloadDone);
+        ASSERT_GE(gCalls.size(), 2u);
+        for (size_t i = 0; i < gCalls.size(); ++i) EXPECT_EQ(gCalls[i].elapsed, 8u * (i + 1)) << i;
+        std::string requests = takeFaultRequests();
+        // The agent name is the tick count as a signed number.
+        EXPECT_NE(requests.find("\"User-Agent\", \"Agent-16\""), std::string::npos) << requests;
+    }
+    {
+        // A tick count that doesn't move: the elapsed value is 10, not 0.
+        ScriptedClock clock(12345, 0);
+        EXPECT_EQ(run(url), kDownloadDone);
+        ASSERT_FALSE(gCalls.empty());
+        for (const Progress& p : gCalls) EXPECT_EQ(p.elapsed, 10u);
+    }
+}
+
+TEST_F(Download, SizeQueryIsItsOwnRequestWithoutRange) {
+    takeFaultRequests();
+    writeWholeFile(target_, patternBytes(0, 1000));
+    EXPECT_EQ(run(faultUrl("/file/5000"), int64_t(1000)), kDownloadDone);
+    EXPECT_EQ(local(), patternBytes(0, 5000));
+    std::string requests = takeFaultRequests();
+    size_t ranged = requests.find("\"Range\", \"bytes=1000-\"");
+    EXPECT_NE(ranged, std::string::npos) << requests;
+    EXPECT_EQ(requests.find("\"Range\"", ranged + 1), std::string::npos) << requests;  // only the main request
+    EXPECT_EQ(gCalls.back().total, "5000");
+}
+
+TEST(DownloaderObject, CopyKeepsOperationsAndFlag) {
+    HttpDownloader original;
+    original.running = 1;
+    HttpDownloader* copy = original.ops->copy(&original);
+    EXPECT_EQ(copy->ops, &kHttpDownloaderOps);
+    EXPECT_EQ(copy->running, 1);
+    copy->stop();
+    EXPECT_EQ(copy->running, 0);
+    EXPECT_EQ(original.running, 1);
+    original.ops->destroy(copy);
+    rt::rtFree(copy);
+}
