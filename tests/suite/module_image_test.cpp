@@ -44,7 +44,7 @@ std::vector<uint8_t> packed(const std::vector<uint8_t>& image) {
     lzma_end(&encoder);
     std::vector<uint8_t> out;
     putU32(out, 5);
-    out.insert(out.end(), properties, properties + 5);
+    for (uint8_t property : properties) out.push_back(property);
     putU32(out, static_cast<uint32_t>(image.size()));
     out.insert(out.end(), stream.begin(), stream.end());
     return out;
