@@ -58,14 +58,14 @@ public:
     std::string tempCopy() const { return tmp + kCoreFile; }
 
     ProbeRun run(const std::string& scenario, const std::string& programName = "suite_probe.exe",
-                 const std::string& builtProgram = "suite_probe.exe") {
+                 const std::string& builtProgram = "suite_probe.exe", std::string tempDirectory = {}) {
         std::string program = dir + programName;
         if (!exists(program)) CopyFileW(widen(programDirectory() + builtProgram).c_str(), widen(program).c_str(), FALSE);
         std::string logPath = dir + "probe.log";
         DeleteFileW(widen(logPath).c_str());
         ProbeRun probe;
         // No trailing backslash before a closing quote: it would escape the quote.
-        std::string tmpArgument = tmp.substr(0, tmp.size() - 1);
+        std::string tmpArgument = tempDirectory.empty() ? tmp.substr(0, tmp.size() - 1) : tempDirectory;
         probe.run = runWatched("\"" + program + "\" " + scenario + " \"" + logPath + "\" \"" + tmpArgument + "\"", 60000, dir);
         std::ifstream in(widen(logPath).c_str(), std::ios::binary);
         std::string line;
@@ -139,6 +139,15 @@ TEST(SuiteLoader, AnUnloadableFileInTheCurrentDirectoryFallsThroughToTheResource
     expectBoundAndWorking(probe);
     EXPECT_EQ(probe.log["kind"], "1");
     EXPECT_EQ(probe.log["path"], scratch.tempCopy());
+}
+
+TEST(SuiteLoader, AnUnwritableTemporaryDirectoryGivesACopyInTheCurrentDirectory) {
+    Scratch scratch("no-temp");
+    ProbeRun probe = scratch.run("plain", "suite_probe.exe", "suite_probe.exe", scratch.dir + "no-such-dir");
+    expectBoundAndWorking(probe);
+    EXPECT_EQ(probe.log["kind"], "1");
+    EXPECT_EQ(probe.log["path"], scratch.dir + kCoreFile);
+    EXPECT_FALSE(exists(scratch.dir + kCoreFile)) << "written by the bridge, so deleted once released";
 }
 
 TEST(SuiteLoader, ASecondStartReusesTheCopyLeftByAnEarlierRun) {
