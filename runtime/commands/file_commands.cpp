@@ -7,6 +7,7 @@
 
 #include "runtime/commands/builtin_commands.h"
 #include "runtime/commands/command_support.h"
+#include "runtime/commands/file_system_calls.h"
 #include "runtime/heap.h"
 #include "runtime/runtime_app.h"
 #include "runtime/service_request.h"
@@ -16,6 +17,8 @@ namespace rt {
 using namespace command_support;
 
 namespace {
+
+FileSystemCalls gCalls = {&CreateFileA, &ReadFile, &WriteFile};
 
 // An opened file until it is handed to the registry.
 class FileHandle {
@@ -57,7 +60,7 @@ CloserInstaller gCloserInstaller;
 bool writeAll(HANDLE file, std::string_view bytes) {
     while (!bytes.empty()) {
         DWORD written = 0;
-        if (!WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) || written == 0)
+        if (!gCalls.writeFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) || written == 0)
             return false;
         bytes.remove_prefix(written);
     }
@@ -65,6 +68,8 @@ bool writeAll(HANDLE file, std::string_view bytes) {
 }
 
 }  // namespace
+
+FileSystemCalls& fileSystemCalls() { return gCalls; }
 
 void fileExists(DataCell* result, int32_t count, DataCell* args) {
     const char* path = textArg(count, args, 0);
@@ -78,7 +83,7 @@ void readFile(DataCell* result, int32_t count, DataCell* args) {
     result->setByteSet(nullptr);
     const char* path = textArg(count, args, 0);
     if (!*path) return;
-    FileHandle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+    FileHandle file(gCalls.createFile(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
                                 nullptr));
     if (!file.valid()) return;
     LARGE_INTEGER size{};
@@ -90,7 +95,7 @@ void readFile(DataCell* result, int32_t count, DataCell* args) {
     uint32_t done = 0;
     while (done < length) {
         DWORD got = 0;
-        if (!ReadFile(file.get(), block + 8 + done, length - done, &got, nullptr) || got == 0) break;
+        if (!gCalls.readFile(file.get(), block + 8 + done, length - done, &got, nullptr) || got == 0) break;
         done += got;
     }
     if (done == 0) {
@@ -113,7 +118,7 @@ void openFile(DataCell* result, int32_t count, DataCell* args) {
     const char* path = textArg(count, args, 0);
     int32_t mode = intArg(count, args, 1, 3), sharing = intArg(count, args, 2, 1);
     if (!*path || mode < 1 || mode > 6 || sharing < 1 || sharing > 4) return;
-    FileHandle file(CreateFileA(path, kAccess[mode - 1], kShare[sharing - 1], nullptr, kDisposition[mode - 1],
+    FileHandle file(gCalls.createFile(path, kAccess[mode - 1], kShare[sharing - 1], nullptr, kDisposition[mode - 1],
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.valid()) return;
     HANDLE handle = file.release();

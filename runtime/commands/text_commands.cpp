@@ -40,6 +40,7 @@ int32_t find(std::string_view text, std::string_view sought, bool forward, const
     if (sought.empty()) return 1;
     int32_t found = -1;
     for (size_t at = begin; at + sought.size() <= end; at += characterWidth(text, at)) {
+        if (isLeadByte(static_cast<unsigned char>(text[at])) && at + 1 >= text.size()) break;
         if (sameAt(text, at, sought, ignoreCase)) {
             found = static_cast<int32_t>(at + 1);
             if (forward) break;

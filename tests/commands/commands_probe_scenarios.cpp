@@ -1,3 +1,25 @@
+// Command scenarios of the commands probe: runtime errors and message boxes.
 #include "tests/commands/commands_probe_scenarios.h"
 
-void runCommandScenario(const std::string& scenario) { probeLog("unknown scenario " + scenario); }
+#include "runtime/commands/commands.h"
+
+using namespace rt::cmd;
+
+void runCommandScenario(const std::string& scenario) {
+    if (scenario == "remainder-zero") {
+        probeLog("first=" + std::to_string(rt::cmd::remainder(7.0, 4.0)));
+        rt::cmd::remainder(7.0, 4.0, 0.0);
+        probeLog("returned");
+    } else if (scenario == "bad-type-0" || scenario == "bad-type-11") {
+        OwnedBytes bytes = blankBytes(4);
+        readValueFromBytes(bytes.get(), scenario == "bad-type-0" ? 0 : 11);
+        probeLog("returned");
+    } else if (scenario == "message-boxes") {
+        // The watcher presses OK on each box.
+        probeLog("error-box=" + std::to_string(messageBox("出错了", 16)));
+        probeLog("number-box=" + std::to_string(messageBox(1.5, MB_ICONINFORMATION, "问题")));
+        probeLog("logical-box=" + std::to_string(messageBox(true, Arg(), Arg(), Arg(0))));
+    } else {
+        probeLog("unknown scenario " + scenario);
+    }
+}

@@ -1,0 +1,39 @@
+// Commands that end the program, and message boxes, seen from outside.
+#include <gtest/gtest.h>
+
+#include "tests/commands/probe_run.h"
+
+using namespace testing_support;
+
+TEST(CommandErrors, RemainderByZeroEndsTheProgram) {
+    ProbeRun probe = runCommandsProbe("remainder-zero");
+    EXPECT_EQ(probe.run.exitCode, 0xFFFFFFFFu);
+    EXPECT_TRUE(probe.logged("first=3.000000")) << probe.log;
+    EXPECT_FALSE(probe.logged("returned"));
+    ASSERT_EQ(probe.run.boxes.size(), 1u);
+    EXPECT_EQ(probe.run.boxes[0].caption, u8s(u8"错误"));
+    EXPECT_EQ(probe.run.boxes[0].text, runtimeErrorText(u8s(u8"不能求余数于零")));
+}
+
+TEST(CommandErrors, ReadValueWithABadTypeNumberEndsTheProgram) {
+    for (const char* scenario : {"bad-type-0", "bad-type-11"}) {
+        ProbeRun probe = runCommandsProbe(scenario);
+        EXPECT_EQ(probe.run.exitCode, 0xFFFFFFFFu) << scenario;
+        EXPECT_FALSE(probe.logged("returned")) << scenario;
+        ASSERT_EQ(probe.run.boxes.size(), 1u) << scenario;
+        EXPECT_EQ(probe.run.boxes[0].text, runtimeErrorText(u8s(u8"“欲取出数据的类型”参数值无效"))) << scenario;
+    }
+}
+
+TEST(MessageBoxCommand, ShownTextsAndCaptions) {
+    ProbeRun probe = runCommandsProbe("message-boxes");
+    EXPECT_EQ(probe.run.exitCode, 0u);
+    ASSERT_EQ(probe.run.boxes.size(), 3u);
+    EXPECT_EQ(probe.run.boxes[0].caption, u8s(u8"信息："));  // the default caption
+    EXPECT_EQ(probe.run.boxes[0].text, u8s(u8"出错了"));
+    EXPECT_EQ(probe.run.boxes[1].caption, u8s(u8"问题"));
+    EXPECT_EQ(probe.run.boxes[1].text, "1.5");
+    EXPECT_EQ(probe.run.boxes[2].text, u8s(u8"真"));
+    EXPECT_TRUE(probe.logged("error-box=0")) << probe.log;
+    EXPECT_TRUE(probe.logged("logical-box=0"));
+}
