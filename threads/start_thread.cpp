@@ -5,6 +5,14 @@
 
 #include "runtime/commands/builtin_commands.h"
 #include "runtime/commands/command_support.h"
+#include "threads/thread_library.h"
+
+namespace threads {
+namespace {
+ThreadSystemCalls gCalls = {&CreateThread, &CloseHandle};
+}
+ThreadSystemCalls& threadSystemCalls() { return gCalls; }
+}  // namespace threads
 
 namespace rt {
 
@@ -13,14 +21,15 @@ void startThread(DataCell* result, int32_t count, DataCell* args) {
     auto routine = reinterpret_cast<LPTHREAD_START_ROUTINE>(argAt(count, args, 0).asPointer());
     uint32_t parameter = count >= 2 ? static_cast<uint32_t>(intArg(count, args, 1)) : 0;
     DWORD threadId = 0;
-    HANDLE handle = routine ? CreateThread(nullptr, 0, routine, reinterpret_cast<void*>(parameter), 0, &threadId)
-                            : nullptr;
+    threads::ThreadSystemCalls& system = threads::threadSystemCalls();
+    HANDLE handle =
+        routine ? system.createThread(nullptr, 0, routine, reinterpret_cast<void*>(parameter), 0, &threadId) : nullptr;
     result->setBool(handle != nullptr);
     const DataCell& handleVariable = argAt(count, args, 2);
     if (handleVariable.byReference() && handleVariable.lo) {
         *reinterpret_cast<HANDLE*>(handleVariable.lo) = handle;
     } else if (handle) {
-        CloseHandle(handle);
+        system.closeHandle(handle);
     }
 }
 

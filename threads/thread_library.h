@@ -29,4 +29,11 @@ LockRecord* addLockRecord();
 // The value handed over with notification code 1.
 uint32_t libraryStateValue();
 
+// The system calls of start-thread, replaceable so tests can watch them.
+struct ThreadSystemCalls {
+    HANDLE(WINAPI* createThread)(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE, LPVOID, DWORD, LPDWORD);
+    BOOL(WINAPI* closeHandle)(HANDLE);
+};
+ThreadSystemCalls& threadSystemCalls();
+
 }  // namespace threads
