@@ -1,0 +1,100 @@
+#include "app/progress_window.h"
+
+#include "app/app_text.h"
+#include "app/constants.h"
+#include "app/globals.h"
+#include "runtime/commands/commands.h"
+#include "runtime/service_request.h"
+#include "ui/program_window.h"
+
+namespace app {
+
+namespace cmd = rt::cmd;
+using cmd::Arg;
+using cmd::OwnedText;
+
+namespace {
+
+constexpr double kBytesPerMegabyte = 1048576.0;
+constexpr uint32_t kBarScale = 10000;
+constexpr uint32_t kBarColour = 0x00FF00;
+
+// Property numbers of the controls this window uses.
+constexpr int32_t kPropWidth = 2, kPropHeight = 3, kPropCaption = 8;
+constexpr int32_t kPropAutoRedraw = 12, kPropPenWidth = 16, kPropBrushColour = 19;
+
+Arg progressPanel() { return Arg::unit(ui::kProgressWindowId, ui::kUnitProgressPanel, rt::kTypeDrawPanel); }
+
+int32_t panelProperty(int32_t property) {
+    return static_cast<int32_t>(
+        rt::serviceTable().readUnitProperty(ui::kProgressWindowId, ui::kUnitProgressPanel, property, -1));
+}
+
+void setPanelProperty(int32_t property, uint32_t value) {
+    rt::serviceTable().writeUnitProperty(ui::kProgressWindowId, ui::kUnitProgressPanel, property, -1, value, 0);
+}
+
+void setStatusText(const char* text) {
+    rt::serviceTable().writeUnitProperty(ui::kProgressWindowId, ui::kUnitInfoLabel, kPropCaption, -1,
+                                         reinterpret_cast<uint32_t>(text), 0);
+}
+
+// The bar text starts at half the panel width less 50.
+int32_t barTextLeft() { return cmd::toInteger(panelProperty(kPropWidth) / 2.0 - 50); }
+
+OwnedText megabytes(int64_t bytes) { return cmd::toText(cmd::roundTo(bytes / kBytesPerMegabyte, 2)); }
+
+}  // namespace
+
+ui::HandlerResult refreshProgress(const uint32_t*, uint32_t) {
+    DownloadProgress& progress = globals().progress;
+    const int64_t total = progress.totalBytes.load();
+    const int64_t downloaded = progress.downloadedBytes.load();
+    const int32_t elapsed = progress.elapsedMs.load();
+    const int64_t received = progress.receivedBytes.load();
+
+    // Below 1 % (and while the size is unknown) the fetching state stays.
+    const int32_t percent = cmd::toInteger(static_cast<double>(downloaded) * 10000 / total / 100);
+    if (percent <= 0) return ui::HandlerResult::none();
+
+    OwnedText totalSize = megabytes(total), downloadedSize = megabytes(downloaded);
+    OwnedText speed = cmd::toText(cmd::roundTo(static_cast<double>(received) * 1000 / 1024 / elapsed, 1));
+    OwnedText percentText = cmd::toText(percent);
+
+    char* status = joinTexts({kTotalItem, totalSize.get(), kMegabytes, kItemSeparator, kDownloadedItem,
+                              downloadedSize.get(), kMegabytes});
+    setStatusText(status);
+    rt::rtFree(status);
+
+    const int32_t barValue = cmd::toInteger(static_cast<double>(downloaded) * kBarScale / total);
+    char* barText = joinTexts({percentText.get(), kPercent, kItemSeparator, kSpeedItem, speed.get(), kSpeedUnit});
+    drawProgressBar(kBarScale, static_cast<uint32_t>(barValue), kBarColour, barText, barTextLeft());
+    rt::rtFree(barText);
+
+    cmd::processEvents();
+    return ui::HandlerResult::none();
+}
+
+int32_t drawProgressBar(uint32_t maximum, uint32_t value, uint32_t colour, const char* text, int32_t textLeft) {
+    cmd::clearPanel(progressPanel());
+    setPanelProperty(kPropAutoRedraw, 1);  // the drawing survives repaints
+    setPanelProperty(kPropBrushColour, colour);
+    const double share = static_cast<double>(value) / maximum;
+    const double fillWidth = share * panelProperty(kPropWidth);
+    const int32_t height = panelProperty(kPropHeight);
+    // Corners in any order: the fill spans pen width .. fill width across and
+    // height / 100 .. height down.
+    cmd::fillPanelRect(progressPanel(), panelProperty(kPropPenWidth), height, cmd::toInteger(fillWidth),
+                       cmd::toInteger(height / 100.0));
+    cmd::writePanelText(progressPanel(), textLeft, 4, text);
+    return cmd::floorInt(share * 100);
+}
+
+void showCompleted() {
+    drawProgressBar(kBarScale, kBarScale, kBarColour, kCompletedBarText, barTextLeft());
+    OwnedText size = megabytes(globals().progress.totalBytes.load());
+    OwnedText status = cmd::formatText(kCompletedFormat, size.get());
+    setStatusText(status.get());
+}
+
+}  // namespace app
