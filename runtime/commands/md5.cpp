@@ -20,7 +20,12 @@ inline uint32_t load(const uint8_t* p, int i) {
 #define MD5_H(b, c, d) ((b) ^ (c) ^ (d))
 #define MD5_I(b, c, d) ((c) ^ ((b) | ~(d)))
 #define MD5_STEP(f, a, b, c, d, x, t, s) \
-    a += f(b, c, d) + (x) + (t);          \
+    a += (x) + (t) + f(b, c, d);          \
+    a = rotl(a, s) + (b)
+// G split in two independent terms, so the one without b starts early.
+#define MD5_STEP_G(a, b, c, d, x, t, s)                  \
+    a += (x) + (t) + (~(d) & (c));                       \
+    a += (d) & (b);                                      \
     a = rotl(a, s) + (b)
 
 void transform(uint32_t state[4], const uint8_t* blocks, size_t count) {
@@ -45,22 +50,22 @@ void transform(uint32_t state[4], const uint8_t* blocks, size_t count) {
         MD5_STEP(MD5_F, c, d, a, b, load(p, 14), 0xa679438e, 17);
         MD5_STEP(MD5_F, b, c, d, a, load(p, 15), 0x49b40821, 22);
 
-        MD5_STEP(MD5_G, a, b, c, d, load(p, 1), 0xf61e2562, 5);
-        MD5_STEP(MD5_G, d, a, b, c, load(p, 6), 0xc040b340, 9);
-        MD5_STEP(MD5_G, c, d, a, b, load(p, 11), 0x265e5a51, 14);
-        MD5_STEP(MD5_G, b, c, d, a, load(p, 0), 0xe9b6c7aa, 20);
-        MD5_STEP(MD5_G, a, b, c, d, load(p, 5), 0xd62f105d, 5);
-        MD5_STEP(MD5_G, d, a, b, c, load(p, 10), 0x02441453, 9);
-        MD5_STEP(MD5_G, c, d, a, b, load(p, 15), 0xd8a1e681, 14);
-        MD5_STEP(MD5_G, b, c, d, a, load(p, 4), 0xe7d3fbc8, 20);
-        MD5_STEP(MD5_G, a, b, c, d, load(p, 9), 0x21e1cde6, 5);
-        MD5_STEP(MD5_G, d, a, b, c, load(p, 14), 0xc33707d6, 9);
-        MD5_STEP(MD5_G, c, d, a, b, load(p, 3), 0xf4d50d87, 14);
-        MD5_STEP(MD5_G, b, c, d, a, load(p, 8), 0x455a14ed, 20);
-        MD5_STEP(MD5_G, a, b, c, d, load(p, 13), 0xa9e3e905, 5);
-        MD5_STEP(MD5_G, d, a, b, c, load(p, 2), 0xfcefa3f8, 9);
-        MD5_STEP(MD5_G, c, d, a, b, load(p, 7), 0x676f02d9, 14);
-        MD5_STEP(MD5_G, b, c, d, a, load(p, 12), 0x8d2a4c8a, 20);
+        MD5_STEP_G(a, b, c, d, load(p, 1), 0xf61e2562, 5);
+        MD5_STEP_G(d, a, b, c, load(p, 6), 0xc040b340, 9);
+        MD5_STEP_G(c, d, a, b, load(p, 11), 0x265e5a51, 14);
+        MD5_STEP_G(b, c, d, a, load(p, 0), 0xe9b6c7aa, 20);
+        MD5_STEP_G(a, b, c, d, load(p, 5), 0xd62f105d, 5);
+        MD5_STEP_G(d, a, b, c, load(p, 10), 0x02441453, 9);
+        MD5_STEP_G(c, d, a, b, load(p, 15), 0xd8a1e681, 14);
+        MD5_STEP_G(b, c, d, a, load(p, 4), 0xe7d3fbc8, 20);
+        MD5_STEP_G(a, b, c, d, load(p, 9), 0x21e1cde6, 5);
+        MD5_STEP_G(d, a, b, c, load(p, 14), 0xc33707d6, 9);
+        MD5_STEP_G(c, d, a, b, load(p, 3), 0xf4d50d87, 14);
+        MD5_STEP_G(b, c, d, a, load(p, 8), 0x455a14ed, 20);
+        MD5_STEP_G(a, b, c, d, load(p, 13), 0xa9e3e905, 5);
+        MD5_STEP_G(d, a, b, c, load(p, 2), 0xfcefa3f8, 9);
+        MD5_STEP_G(c, d, a, b, load(p, 7), 0x676f02d9, 14);
+        MD5_STEP_G(b, c, d, a, load(p, 12), 0x8d2a4c8a, 20);
 
         MD5_STEP(MD5_H, a, b, c, d, load(p, 5), 0xfffa3942, 4);
         MD5_STEP(MD5_H, d, a, b, c, load(p, 8), 0x8771f681, 11);
