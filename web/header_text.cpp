@@ -45,7 +45,10 @@ std::string normalizeHeaderLines(std::string_view headers) {
             renamed = capitalised(name);
         } else {
             std::vector<std::string> pieces = splitAll(name, "-");
-            for (size_t i = 0; i < pieces.size(); ++i) renamed += (i ? "-" : "") + capitalised(pieces[i]);
+            for (size_t i = 0; i < pieces.size(); ++i) {
+                if (i) renamed += '-';
+                renamed += capitalised(pieces[i]);
+            }
         }
         if (!first) out += "\r\n";
         out += renamed + line.substr(colon);
