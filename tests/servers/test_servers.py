@@ -57,6 +57,7 @@ http {{
         listen 127.0.0.1:{port};
         root {root};
         location / {{ }}
+{extra}
     }}
 }}
 """
@@ -65,9 +66,11 @@ http {{
 class Nginx:
     """nginx in the foreground with its own prefix, serving `root`."""
 
-    def __init__(self, root, port=None):
+    def __init__(self, root, port=None, extra=""):
+        """`extra`: more directives for the server block (locations, rates)."""
         self.root = os.path.abspath(root)
         self.port = port
+        self.extra = extra
         self.prefix = None
         self.process = None
 
@@ -81,7 +84,8 @@ class Nginx:
             port = self.port or free_port()
             conf = os.path.join(self.prefix, "nginx.conf")
             with open(conf, "w") as f:
-                f.write(NGINX_CONF.format(prefix=self.prefix, access_log=self.access_log, port=port, root=self.root))
+                f.write(NGINX_CONF.format(prefix=self.prefix, access_log=self.access_log, port=port, root=self.root,
+                                        extra=self.extra))
             self.process = subprocess.Popen([NGINX, "-p", self.prefix, "-c", conf, "-e", os.path.join(self.prefix, "error.log")],
                                             stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                                             stderr=subprocess.DEVNULL)

@@ -164,6 +164,16 @@ WatchedRun runWatched(const std::string& commandLine, const WatchOptions& option
                 std::string utf8 = narrowUtf8(text);
                 if (!run.labelTexts.empty() && run.labelTexts.back() == utf8) continue;
                 run.labelTexts.push_back(utf8);
+                if (!options.closeOnLabel.empty() && !run.closeRequested &&
+                    utf8.find(options.closeOnLabel) != std::string::npos) {
+                    for (HWND window : scan.windows) {
+                        wchar_t windowClass[16] = {};
+                        GetClassNameW(window, windowClass, 16);
+                        if (IsWindowVisible(window) && wcscmp(windowClass, L"#32770") != 0)
+                            PostMessageW(window, WM_CLOSE, 0, 0);
+                    }
+                    run.closeRequested = true;
+                }
                 if (labels) {
                     std::string json = "{\"ms\": " + std::to_string(GetTickCount() - start) +
                                        ", \"text\": " + jsonString(utf8) + "}\n";

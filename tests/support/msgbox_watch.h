@@ -23,6 +23,7 @@ struct WatchedRun {
     std::vector<MessageBoxRecord> boxes;
     // Successive distinct texts of the watched child windows (see WatchOptions).
     std::vector<std::string> labelTexts;  // UTF-8
+    bool closeRequested = false;
 };
 
 struct WatchOptions {
@@ -34,6 +35,9 @@ struct WatchOptions {
     // once, in order, also to labelFile as JSON lines {"ms": t, "text": "..."}.
     std::string labelClass;
     std::string labelFile;
+    // When a sampled label text contains this (UTF-8), ask the program's
+    // top-level windows to close (WM_CLOSE), as the user's close button does.
+    std::string closeOnLabel;
 };
 
 // commandLine is UTF-8. recordFile (optional) receives one JSON object per
