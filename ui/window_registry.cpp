@@ -129,8 +129,10 @@ void WindowRegistry::clear() {
 }
 
 WindowRegistry& windowRegistry() {
-    static WindowRegistry registry;
-    return registry;
+    // Never destroyed: the runtime object's destructor (a static object
+    // constructed before this one) still empties it at process exit.
+    static WindowRegistry* registry = new WindowRegistry;
+    return *registry;
 }
 
 bool loadWindowTemplates(const uint8_t* data, uint32_t size, const void* codeBase) {

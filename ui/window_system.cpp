@@ -133,8 +133,9 @@ public:
 }  // namespace
 
 void installWindowRuntime() {
-    static WindowRuntime runtime;
-    rt::installWindowSystem(&runtime);
+    // Lives to the end of the process, past the static runtime object.
+    static WindowRuntime* runtime = new WindowRuntime;
+    rt::installWindowSystem(runtime);
 }
 
 }  // namespace ui
