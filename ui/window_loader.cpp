@@ -3,8 +3,10 @@
 #include <cstring>
 
 #include "runtime/runtime_app.h"
+#include "runtime/service_request.h"
 #include "ui/class_registry.h"
 #include "ui/controls/window_control.h"
+#include "ui/event_dispatch.h"
 #include "ui/unit_object.h"
 #include "ui/window_requests.h"
 
@@ -124,6 +126,14 @@ int32_t loadWindow(WindowRecord& window, int32_t mode, HWND owner) {
     if (count == 0) {
         window.load.reset();
         return 0;
+    }
+
+    // 5. Menu items become a menu bar, in template order.
+    for (uint32_t i = 1; i < count; ++i) {
+        UnitLocation unit;
+        if (!units.locateIndex(i, unit) || !unit.menuItem) continue;
+        if (!load.menu) load.menu = CreateMenu();
+        AppendMenuA(load.menu, MF_STRING, kMenuCommandBase + i, unit.describe().caption.c_str());
     }
 
     // 6. Units: the window first, then the controls from the last to unit 1.
@@ -255,7 +265,8 @@ int32_t loadWindow(WindowRecord& window, int32_t mode, HWND owner) {
             ShowWindow(handleOf(unit), visible[i] ? SW_SHOWNA : SW_HIDE);
     }
 
-    // 12. Accelerators (from menu items; this runtime builds none).
+    // 12. Accelerators: the item data that would carry the keys isn't
+    // interpreted by this runtime, so menus come without them.
     // 13.
     unblock.now();
 
@@ -313,6 +324,16 @@ void windowDestroyed(uint32_t windowId) {
     if (menu) DestroyMenu(menu);
     if (accelerators) DestroyAcceleratorTable(accelerators);
     app.afterTopLevelDestroyed();
+}
+
+bool raiseMenuCommand(uint32_t windowId, uint32_t commandId) {
+    WindowRecord* window = findWindowRecord(windowId);
+    if (!window || !window->load || commandId <= kMenuCommandBase) return false;
+    UnitLocation unit;
+    if (!window->load->units.locateIndex(commandId - kMenuCommandBase, unit) || !unit.menuItem) return false;
+    EventRequest request{windowId, unit.id, 0, 0, {}, 0, 0};
+    rt::requestService(rt::kSvcFireEvent, static_cast<int32_t>(reinterpret_cast<uintptr_t>(&request)), 0);
+    return true;
 }
 
 void markForDestruction(uint32_t windowId) {

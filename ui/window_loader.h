@@ -19,6 +19,11 @@ int32_t loadWindow(WindowRecord& window, int32_t mode, HWND owner);
 // when this was the last window.
 void windowDestroyed(uint32_t windowId);
 
+// Menu items become a menu bar whose command identifiers are this base plus
+// the item's unit index; a menu command raises the item's event.
+constexpr uint32_t kMenuCommandBase = 0x7000;
+bool raiseMenuCommand(uint32_t windowId, uint32_t commandId);
+
 // The deferred destruction of the destroy-window command.
 void markForDestruction(uint32_t windowId);
 bool windowMarkedForDestruction(uint32_t windowId);

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "runtime/runtime_app.h"
+#include "runtime/window_system.h"
 #include "tests/ui/ui_test_support.h"
 #include "ui/controls/property_blocks.h"
 #include "ui/program_window.h"
@@ -230,4 +231,64 @@ TEST(Loader, ModalLoadDisablesTheOtherWindowsUntilItGoes) {
     DestroyWindow(ui_test::windowOf(modal.id()));
     EXPECT_TRUE(IsWindowEnabled(other));
     DestroyWindow(other);
+}
+
+TEST(Loader, MenuItemsBecomeAMenuBarWhoseCommandsRaiseTheItemsEvent) {
+    ui_test::resetSlots();
+    ui_test::TestWindow test;
+    test.add(ui_test::kLabelClassId, 0, 0, 10, 10, true, {});
+    UnitDescription item;
+    item.id = 0x26000000 | 0x4242;
+    item.classId = kMenuItemClassId;
+    item.caption = "文件";
+    item.menuHandler = handlerSlotOffset(2);
+    test.description.units.push_back(item);
+    int chosen = 0;
+    gSlots[2] = [&](const uint32_t*, uint32_t) { ++chosen; return HandlerResult::none(); };
+    WindowRecord& record = test.install();
+    ASSERT_EQ(ui_test::load(record), 1);
+    HWND window = ui_test::windowOf(test.id());
+    HMENU menu = GetMenu(window);
+    ASSERT_TRUE(menu);
+    ASSERT_EQ(GetMenuItemCount(menu), 1);
+    char caption[16] = {};
+    GetMenuStringA(menu, 0, caption, sizeof caption, MF_BYPOSITION);
+    EXPECT_STREQ(caption, "文件");
+    SendMessageA(window, WM_COMMAND, GetMenuItemID(menu, 0), 0);
+    EXPECT_EQ(chosen, 1);
+    DestroyWindow(window);
+}
+
+TEST(Loader, FocusAndIdleEventsReachTheirUnits) {
+    ui_test::resetSlots();
+    ui_test::TestWindow test;
+    size_t first = test.add(ui_test::kLabelClassId, 0, 0, 10, 10, true, {});
+    size_t second = test.add(ui_test::kLabelClassId, 0, 20, 10, 10, true, {});
+    std::vector<std::string> seen;
+    test.bind(first, -7, 0);
+    test.bind(first, -8, 1);
+    test.bind(0, 7, 2);
+    gSlots[0] = [&](const uint32_t*, uint32_t) { seen.push_back("got"); return HandlerResult::none(); };
+    gSlots[1] = [&](const uint32_t*, uint32_t) { seen.push_back("lost"); return HandlerResult::none(); };
+    uint32_t idleElapsed = 0;
+    bool wantMore = true;
+    gSlots[2] = [&](const uint32_t* words, uint32_t count) {
+        idleElapsed = count == 1 ? words[0] : 0;
+        return wantMore ? HandlerResult::of(1) : HandlerResult::none();
+    };
+    WindowRecord& record = test.install();
+    ASSERT_EQ(ui_test::load(record), 1);
+    SetFocus(ui_test::unitHandle(test.id(), test.unitId(first)));
+    SetFocus(ui_test::unitHandle(test.id(), test.unitId(second)));
+    EXPECT_EQ(seen, (std::vector<std::string>{"got", "lost"}));
+
+    // Idle: a handler that asks for more keeps its window in the idle round.
+    std::vector<HWND> finished;
+    EXPECT_TRUE(rt::windowSystem()->fireIdleEvents(25, finished));
+    EXPECT_EQ(idleElapsed, 25u);
+    EXPECT_TRUE(finished.empty());
+    wantMore = false;
+    rt::windowSystem()->fireIdleEvents(30, finished);
+    EXPECT_EQ(std::count(finished.begin(), finished.end(), ui_test::windowOf(test.id())), 1);
+    DestroyWindow(ui_test::windowOf(test.id()));
 }

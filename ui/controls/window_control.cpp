@@ -139,6 +139,9 @@ bool WindowControl::close() {
 LRESULT WindowControl::windowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_CLOSE: close(); return 0;
+        case WM_COMMAND:
+            if (HIWORD(wParam) == 0 && lParam == 0 && raiseMenuCommand(windowId(), LOWORD(wParam))) return 0;
+            break;
         case WM_QUERYENDSESSION: return closeQueryAllows(1) ? TRUE : FALSE;
         case WM_DESTROY: raise(2); return 0;
         case WM_MOVE: raise(3); return 0;
@@ -158,8 +161,9 @@ LRESULT WindowControl::windowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_NCDESTROY:
             windowDestroyed(windowId());
             return 0;
-        default: return UnitObject::windowProc(message, wParam, lParam);
+        default: break;
     }
+    return UnitObject::windowProc(message, wParam, lParam);
 }
 
 }  // namespace ui
