@@ -2,6 +2,8 @@
 // records how it was launched (command line, current directory, requested
 // window state, its own path and size) as one JSON line and exits.
 // The log is PELMORA_LAUNCH_LOG when set, else "launches.log" beside itself.
+// With PELMORA_UPDATER_LINGER_MS it stays that long before it ends (the demo
+// uses it so the launching program's last state stays on screen a moment).
 #include <windows.h>
 
 #include <cstdio>
@@ -68,5 +70,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
         std::fwrite(line.data(), 1, line.size(), log);
         std::fclose(log);
     }
+    wchar_t linger[16] = {};
+    if (GetEnvironmentVariableW(L"PELMORA_UPDATER_LINGER_MS", linger, 16)) Sleep(static_cast<DWORD>(_wtoi(linger)));
     return 0;
 }

@@ -1,4 +1,4 @@
-// msgbox_watch [--labels CLASS FILE] [--close-on-label TEXT] [--timeout MS] RECORD-FILE PROGRAM [ARGS...]
+// msgbox_watch [--labels CLASS FILE] [--close-on-label TEXT] [--exit-code FILE] [--timeout MS] RECORD-FILE PROGRAM [ARGS...]
 // Runs the program, records its message boxes to RECORD-FILE (JSON lines,
 // UTF-8), presses their default buttons and exits with the program's exit
 // code (0xDEAD after a time-out). With --labels, the texts of its child
@@ -17,12 +17,16 @@ using namespace testing_support;
 int wmain(int argc, wchar_t** argv) {
     WatchOptions options;
     options.timeoutMs = INFINITE;
+    std::wstring exitCodeFile;
     int first = 1;
     for (;;) {
         if (first + 2 < argc && wcscmp(argv[first], L"--labels") == 0) {
             options.labelClass = narrowUtf8(argv[first + 1]);
             options.labelFile = narrowUtf8(argv[first + 2]);
             first += 3;
+        } else if (first + 1 < argc && wcscmp(argv[first], L"--exit-code") == 0) {
+            exitCodeFile = argv[first + 1];
+            first += 2;
         } else if (first + 1 < argc && wcscmp(argv[first], L"--close-on-label") == 0) {
             options.closeOnLabel = narrowUtf8(argv[first + 1]);
             first += 2;
@@ -34,7 +38,7 @@ int wmain(int argc, wchar_t** argv) {
         }
     }
     if (argc - first < 2) {
-        std::fputs("usage: msgbox_watch [--labels CLASS FILE] [--close-on-label TEXT] [--timeout MS] RECORD-FILE PROGRAM [ARGS...]\n", stderr);
+        std::fputs("usage: msgbox_watch [--labels CLASS FILE] [--close-on-label TEXT] [--exit-code FILE] [--timeout MS] RECORD-FILE PROGRAM [ARGS...]\n", stderr);
         return 2;
     }
     options.recordFile = narrowUtf8(argv[first]);
@@ -49,6 +53,14 @@ int wmain(int argc, wchar_t** argv) {
     if (!run.started) {
         std::fputs("msgbox_watch: cannot start the program\n", stderr);
         return 2;
+    }
+    // Wine hands only the low byte of the code to its caller; the file keeps
+    // all 32 bits (and survives being run inside a virtual desktop).
+    if (!exitCodeFile.empty()) {
+        if (FILE* f = _wfopen(exitCodeFile.c_str(), L"wb")) {
+            std::fprintf(f, "%ld\n", static_cast<long>(run.exitCode));
+            std::fclose(f);
+        }
     }
     return static_cast<int>(run.exitCode);
 }
