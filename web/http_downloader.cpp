@@ -29,7 +29,10 @@ constexpr uint32_t kQueryContentLength = 5;              // HTTP_QUERY_CONTENT_L
 constexpr uint32_t kQueryStatusNumber = 19 | 0x20000000; // HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER
 
 uint32_t __stdcall systemTickCount() { return GetTickCount(); }
-DownloadSystem gSystem{&systemTickCount};
+int __stdcall systemWriteFile(void* file, const void* data, uint32_t size, unsigned long* written, void* overlapped) {
+    return WriteFile(file, data, size, written, static_cast<OVERLAPPED*>(overlapped));
+}
+DownloadSystem gSystem{&systemTickCount, &systemWriteFile};
 
 uint32_t word(const void* p) { return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(p)); }
 
@@ -168,7 +171,8 @@ int32_t runDownload(HttpDownloader* self, char** url, char** localPath, Opt<Down
                                        word(&bytesRead)))
             return finish(message, kDownloadReadError);
         if (bytesRead == 0) break;
-        file.write(buffer.data(), bytesRead);
+        // A lost chunk would leave a corrupt file behind a success.
+        if (!file.write(buffer.data(), bytesRead)) return finish(message, kDownloadReadError);
         downloaded += bytesRead;
         elapsed = gSystem.tickCount() - startTick;  // modulo 2^32, so a wrapped tick count still subtracts right
         if (elapsed == 0) elapsed = 10;

@@ -14,7 +14,7 @@ enum DownloadResult : int32_t {
     kDownloadNoSession = -1,      // "网络连接错误"
     kDownloadUrlNotOpened = -2,   // "不能打开该URL"
     kDownloadFileNotOpened = -3,  // "不能打开本地文件"
-    kDownloadReadError = -4,      // "读文件出错"
+    kDownloadReadError = -4,      // "读文件出错": a failed read or write, or data short of the announced size
     kDownloadDone = 0,            // "下载成功"
     kDownloadStopped = 1,         // "下载已暂停"
 };
@@ -59,9 +59,10 @@ static_assert(sizeof(HttpDownloader) == 8, "two words: operation table and runni
 int64_t queryRemoteSize(char** url);
 
 // The system calls a test needs to control: the tick source of the agent
-// name and of the elapsed time.
+// name and of the elapsed time, and the local file's writes.
 struct DownloadSystem {
     uint32_t(__stdcall* tickCount)();
+    int(__stdcall* writeFile)(void* file, const void* data, uint32_t size, unsigned long* written, void* overlapped);
 };
 DownloadSystem& downloadSystem();
 

@@ -1,5 +1,7 @@
 #include "web/local_file.h"
 
+#include "web/http_downloader.h"
+
 namespace web {
 
 bool LocalFile::open(const char* path, Mode mode) {
@@ -17,8 +19,8 @@ bool LocalFile::seekToEnd() {
 }
 
 bool LocalFile::write(const void* data, uint32_t size) {
-    DWORD written = 0;
-    return isOpen() && WriteFile(handle_, data, size, &written, nullptr) && written == size;
+    unsigned long written = 0;
+    return isOpen() && downloadSystem().writeFile(handle_, data, size, &written, nullptr) && written == size;
 }
 
 void LocalFile::close() {

@@ -188,6 +188,28 @@ TEST_F(Download, ConnectionCutBeforeTheAnnouncedSizeIsAReadError) {
 }
 
 namespace {
+int gWritesBeforeFailure = 0;
+int __stdcall failingWrite(void* file, const void* data, uint32_t size, unsigned long* written, void* overlapped) {
+    if (gWritesBeforeFailure-- > 0) return WriteFile(file, data, size, written, nullptr);
+    SetLastError(ERROR_DISK_FULL);
+    *written = 0;
+    return 0;
+}
+}  // namespace
+
+TEST_F(Download, FailedWriteIsNotReportedAsSuccess) {
+    std::string url = serve("diskfull.bin", patternBytes(0, 60000));
+    auto saved = downloadSystem().writeFile;
+    gWritesBeforeFailure = 2;
+    downloadSystem().writeFile = failingWrite;
+    int32_t result = run(url);
+    downloadSystem().writeFile = saved;
+    EXPECT_EQ(result, kDownloadReadError);
+    EXPECT_EQ(message(), testing_support::u8s(u8"读文件出错"));
+    EXPECT_EQ(gCalls.size(), 2u);  // no progress for the chunk that was lost
+}
+
+namespace {
 DWORD __stdcall stopOnFirstProgress(void* param) {
     WaitForSingleObject(gFirstCall, INFINITE);
     static_cast<HttpDownloader*>(param)->stop();
