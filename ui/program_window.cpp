@@ -42,7 +42,8 @@ constexpr UnitDescription control(uint32_t id, uint32_t classId, const char* nam
 }
 
 constexpr std::vector<uint8_t> captionFont(int32_t weight) {
-    return logFontBytes({.height = kTwelvePixels, .weight = weight, .charSet = kGb2312CharSet});
+    // No face name: the system picks its 12-pixel GB2312 font.
+    return logFontBytes({.height = kTwelvePixels, .weight = weight, .charSet = kGb2312CharSet, .face = ""});
 }
 
 constexpr TransLabelBlock greyBoldCaption(const char* caption) {

@@ -9,17 +9,8 @@ PaintFont::PaintFont(const std::vector<uint8_t>& logFont) {
         LOGFONTA description;
         static_assert(sizeof description == kLogFontSize, "a LOGFONTA is 60 bytes");
         memcpy(&description, logFont.data(), sizeof description);
-        font_ = CreateFontIndirectA(&description);
-        owned_ = font_ != nullptr;
-    } else {
-        font_ = nullptr;
-        owned_ = false;
+        made_.reset(CreateFontIndirectA(&description));
     }
-    if (!font_) font_ = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-}
-
-PaintFont::~PaintFont() {
-    if (owned_) DeleteObject(font_);
 }
 
 void drawCaption(HDC dc, RECT rect, const std::string& caption, const std::vector<uint8_t>& font,

@@ -9,20 +9,21 @@
 #include <string>
 #include <vector>
 
+#include "ui/gdi_object.h"
+
 namespace ui {
 
-// A font selected for painting: owned when made from a LOGFONTA.
+// The font to paint with: made from a stored LOGFONTA (and owned), or the
+// stock default GUI font.
 class PaintFont {
 public:
     explicit PaintFont(const std::vector<uint8_t>& logFont);
-    ~PaintFont();
-    PaintFont(const PaintFont&) = delete;
-    PaintFont& operator=(const PaintFont&) = delete;
-    HFONT handle() const { return font_; }
+    HFONT handle() const {
+        return made_ ? made_.get() : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+    }
 
 private:
-    HFONT font_;
-    bool owned_;
+    GdiObject<HFONT> made_;
 };
 
 struct CaptionStyle {

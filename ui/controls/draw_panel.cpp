@@ -4,6 +4,7 @@
 
 #include "ui/controls/caption_painter.h"
 #include "ui/controls/controls.h"
+#include "ui/gdi_object.h"
 
 namespace ui {
 
@@ -55,49 +56,38 @@ UnitObject* DrawPanel::create(const CreateRequest& request) {
     return panel;
 }
 
-DrawPanel::~DrawPanel() {
-    dropImage();
-    if (pen_) DeleteObject(pen_);
-    if (brush_) DeleteObject(brush_);
-    if (font_) DeleteObject(font_);
-}
-
 void DrawPanel::rebuildPen() {
-    if (pen_) DeleteObject(pen_);
     uint32_t style = std::min<uint32_t>(block_.penStyle, 6);
-    pen_ = CreatePen(kPenStyles[style], static_cast<int>(block_.penWidth), block_.penColour & 0xFFFFFF);
+    pen_.reset(CreatePen(kPenStyles[style], static_cast<int>(block_.penWidth), block_.penColour & 0xFFFFFF));
 }
 
 void DrawPanel::rebuildBrush() {
-    if (brush_) DeleteObject(brush_);
     COLORREF colour = block_.brushColour & 0xFFFFFF;
     // Brush styles: 0 none, 1 solid, 2-7 the six hatch patterns; the others
     // (pattern brushes of the picture periphery) fill solid.
     if (block_.brushStyle == 0) {
         LOGBRUSH none{BS_NULL, 0, 0};
-        brush_ = CreateBrushIndirect(&none);
+        brush_.reset(CreateBrushIndirect(&none));
     } else if (block_.brushStyle >= 2 && block_.brushStyle <= 7) {
-        brush_ = CreateHatchBrush(static_cast<int>(block_.brushStyle - 2), colour);
+        brush_.reset(CreateHatchBrush(static_cast<int>(block_.brushStyle - 2), colour));
     } else {
-        brush_ = CreateSolidBrush(colour);
+        brush_.reset(CreateSolidBrush(colour));
     }
 }
 
 void DrawPanel::rebuildFont() {
-    if (font_) DeleteObject(font_);
-    font_ = nullptr;
+    font_.reset();
     if (block_.font.size() == kLogFontSize) {
         LOGFONTA description;
         memcpy(&description, block_.font.data(), sizeof description);
-        font_ = CreateFontIndirectA(&description);
+        font_.reset(CreateFontIndirectA(&description));
     }
 }
 
 void DrawPanel::fillBackground(HDC dc, const RECT& rect) const {
     // The picture periphery isn't carried: a background picture shows the colour.
-    HBRUSH brush = CreateSolidBrush(resolveBackground(block_.backgroundColour));
-    FillRect(dc, &rect, brush);
-    DeleteObject(brush);
+    GdiObject<HBRUSH> brush(CreateSolidBrush(resolveBackground(block_.backgroundColour)));
+    FillRect(dc, &rect, brush.get());
 }
 
 void DrawPanel::createImage() {
@@ -105,35 +95,30 @@ void DrawPanel::createImage() {
     RECT client;
     GetClientRect(handle(), &client);
     imageSize_ = {std::max<LONG>(client.right, 1), std::max<LONG>(client.bottom, 1)};
-    HDC windowDc = GetDC(handle());
-    imageDc_ = CreateCompatibleDC(windowDc);
-    image_ = CreateCompatibleBitmap(windowDc, imageSize_.cx, imageSize_.cy);
-    ReleaseDC(handle(), windowDc);
+    {
+        WindowDc windowDc(handle());
+        imageDc_.reset(CreateCompatibleDC(windowDc.get()));
+        image_.reset(CreateCompatibleBitmap(windowDc.get(), imageSize_.cx, imageSize_.cy));
+    }
     if (!imageDc_ || !image_) {
         dropImage();
         return;
     }
-    imageOldBitmap_ = SelectObject(imageDc_, image_);
+    SelectObject(imageDc_.get(), image_.get());
     RECT all{0, 0, imageSize_.cx, imageSize_.cy};
-    fillBackground(imageDc_, all);
+    fillBackground(imageDc_.get(), all);
 }
 
 void DrawPanel::dropImage() {
-    if (imageDc_) {
-        if (imageOldBitmap_) SelectObject(imageDc_, imageOldBitmap_);
-        DeleteDC(imageDc_);
-    }
-    if (image_) DeleteObject(image_);
-    imageDc_ = nullptr;
-    image_ = nullptr;
-    imageOldBitmap_ = nullptr;
+    imageDc_.reset();
+    image_.reset();
 }
 
 void DrawPanel::prepare(HDC dc, bool textOutput) const {
     SetMapMode(dc, kMappingModes[std::min<uint32_t>(block_.coordinateUnit, 5)]);
-    SelectObject(dc, pen_ ? static_cast<HGDIOBJ>(pen_) : GetStockObject(BLACK_PEN));
-    SelectObject(dc, brush_ ? static_cast<HGDIOBJ>(brush_) : GetStockObject(WHITE_BRUSH));
-    SelectObject(dc, font_ ? static_cast<HGDIOBJ>(font_) : GetStockObject(DEFAULT_GUI_FONT));
+    SelectObject(dc, pen_ ? static_cast<HGDIOBJ>(pen_.get()) : GetStockObject(BLACK_PEN));
+    SelectObject(dc, brush_ ? static_cast<HGDIOBJ>(brush_.get()) : GetStockObject(WHITE_BRUSH));
+    SelectObject(dc, font_ ? static_cast<HGDIOBJ>(font_.get()) : GetStockObject(DEFAULT_GUI_FONT));
     SetTextColor(dc, (textOutput ? block_.textColour : block_.brushColour) & 0xFFFFFF);
     if (block_.textBackground == kNoColour) {
         SetBkMode(dc, TRANSPARENT);
@@ -157,27 +142,26 @@ template <typename Primitive>
 void DrawPanel::draw(bool textOutput, Primitive primitive) {
     if (!handle()) return;
     if (image_ && block_.autoRedraw) {
-        prepare(imageDc_, textOutput);
-        primitive(imageDc_);
-        restore(imageDc_);
+        prepare(imageDc_.get(), textOutput);
+        primitive(imageDc_.get());
+        restore(imageDc_.get());
     }
-    HDC dc = GetDC(handle());
-    if (!dc) return;
-    prepare(dc, textOutput);
-    primitive(dc);
-    restore(dc);
-    ReleaseDC(handle(), dc);
+    WindowDc dc(handle());
+    if (!dc.get()) return;
+    prepare(dc.get(), textOutput);
+    primitive(dc.get());
+    restore(dc.get());
 }
 
 SIZE DrawPanel::drawableSize() const {
     if (image_) return imageSize_;
     RECT client;
     GetClientRect(handle(), &client);
-    HDC dc = GetDC(handle());
-    SetMapMode(dc, kMappingModes[std::min<uint32_t>(block_.coordinateUnit, 5)]);
+    WindowDc dc(handle());
+    SetMapMode(dc.get(), kMappingModes[std::min<uint32_t>(block_.coordinateUnit, 5)]);
     POINT corner{client.right, client.bottom};
-    DPtoLP(dc, &corner, 1);
-    ReleaseDC(handle(), dc);
+    DPtoLP(dc.get(), &corner, 1);
+    SetMapMode(dc.get(), MM_TEXT);
     return {std::abs(corner.x), std::abs(corner.y)};
 }
 
@@ -196,7 +180,7 @@ void DrawPanel::clear(const PanelArea& area) {
             LPtoDP(dc, reinterpret_cast<POINT*>(&rect), 2);
         } else {
             GetClientRect(handle(), &rect);
-            if (dc == imageDc_) rect = {0, 0, imageSize_.cx, imageSize_.cy};
+            if (dc == imageDc_.get()) rect = {0, 0, imageSize_.cx, imageSize_.cy};
         }
         int saved = SaveDC(dc);
         SetMapMode(dc, MM_TEXT);
@@ -217,7 +201,7 @@ void DrawPanel::fillRect(int32_t left, int32_t top, int32_t right, int32_t botto
         if (rect.bottom == rect.top) ++rect.bottom;
         int saved = SaveDC(dc);
         SetMapMode(dc, MM_TEXT);
-        FillRect(dc, &rect, brush_ ? brush_ : static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+        FillRect(dc, &rect, brush_ ? brush_.get() : static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
         RestoreDC(dc, saved);
     });
 }
@@ -321,7 +305,7 @@ LRESULT DrawPanel::windowProc(UINT message, WPARAM wParam, LPARAM lParam) {
             GetClientRect(handle(), &client);
             if (image_) {
                 fillBackground(dc, client);   // beyond the image after a resize
-                BitBlt(dc, 0, 0, imageSize_.cx, imageSize_.cy, imageDc_, 0, 0, SRCCOPY);
+                BitBlt(dc, 0, 0, imageSize_.cx, imageSize_.cy, imageDc_.get(), 0, 0, SRCCOPY);
             } else {
                 fillBackground(dc, client);
             }

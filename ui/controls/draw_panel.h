@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "ui/controls/property_blocks.h"
+#include "ui/gdi_object.h"
 #include "ui/unit_object.h"
 #include "ui/window_requests.h"
 
@@ -17,7 +18,6 @@ namespace ui {
 class DrawPanel : public UnitObject {
 public:
     static UnitObject* create(const CreateRequest& request);
-    ~DrawPanel() override;
 
     bool getProperty(int32_t number, PropertyValue& out) override;
     void setProperty(int32_t number, const PropertyValue& value) override;
@@ -30,7 +30,7 @@ public:
     void writeText(std::optional<int32_t> x, std::optional<int32_t> y, const std::vector<std::string>& texts);
 
     const DrawPanelBlock& block() const { return block_; }
-    bool hasImage() const { return image_ != nullptr; }
+    bool hasImage() const { return static_cast<bool>(image_); }
 
 protected:
     LRESULT windowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
@@ -54,13 +54,14 @@ private:
     SIZE drawableSize() const;
 
     DrawPanelBlock block_;
-    HBITMAP image_ = nullptr;
-    HDC imageDc_ = nullptr;
-    HGDIOBJ imageOldBitmap_ = nullptr;
+    // The persistent image: a bitmap selected into its memory context (the
+    // context goes first, then the bitmap).
+    GdiObject<HBITMAP> image_;
+    MemoryDc imageDc_;
     SIZE imageSize_{0, 0};
-    HPEN pen_ = nullptr;
-    HBRUSH brush_ = nullptr;
-    HFONT font_ = nullptr;
+    GdiObject<HPEN> pen_;
+    GdiObject<HBRUSH> brush_;
+    GdiObject<HFONT> font_;   // none: the default GUI font
     POINT textPosition_{0, 0};
 };
 

@@ -4,6 +4,7 @@
 
 #include "ui/controls/caption_painter.h"
 #include "ui/controls/controls.h"
+#include "ui/gdi_object.h"
 
 namespace ui {
 
@@ -48,12 +49,11 @@ void paintGradient(HDC dc, const RECT& rect, const std::vector<COLORREF>& colour
         double f = position - s;
         COLORREF a = colours[s], b = colours[s + 1];
         auto mix = [f](int x, int y) { return static_cast<BYTE>(x + (y - x) * f + 0.5); };
-        HBRUSH brush = CreateSolidBrush(RGB(mix(GetRValue(a), GetRValue(b)), mix(GetGValue(a), GetGValue(b)),
-                                            mix(GetBValue(a), GetBValue(b))));
+        GdiObject<HBRUSH> brush(CreateSolidBrush(RGB(mix(GetRValue(a), GetRValue(b)), mix(GetGValue(a), GetGValue(b)),
+                                            mix(GetBValue(a), GetBValue(b)))));
         RECT line = vertical ? RECT{rect.left, rect.top + i, rect.right, rect.top + i + 1}
                              : RECT{rect.left + i, rect.top, rect.left + i + 1, rect.bottom};
-        FillRect(dc, &line, brush);
-        DeleteObject(brush);
+        FillRect(dc, &line, brush.get());
     }
 }
 
@@ -167,9 +167,8 @@ void Label::paint(HDC dc, const RECT& update) {
     if (b.gradientMode != 0 && gradient.size() >= 2) {
         paintGradient(dc, rect, gradient, b.gradientMode > 4);
     } else {
-        HBRUSH brush = CreateSolidBrush(resolveBackground(b.backgroundColour));
-        FillRect(dc, &rect, brush);
-        DeleteObject(brush);
+        GdiObject<HBRUSH> brush(CreateSolidBrush(resolveBackground(b.backgroundColour)));
+        FillRect(dc, &rect, brush.get());
     }
     drawCaption(dc, rect, b.caption, b.font,
                 {b.effect, b.textColour, b.horizontalAlignment, b.verticalAlignment, b.wordWrap != 0});

@@ -19,7 +19,7 @@ namespace ui {
 constexpr uint32_t kNoColour = 0xFF000000;   // default colour / transparent
 
 // A LOGFONTA as the 60 bytes a font property holds.
-struct FontSpec {
+struct LogFontFields {
     int32_t height = 0, width = 0, escapement = 0, orientation = 0, weight = 0;
     uint8_t italic = 0, underline = 0, strikeOut = 0, charSet = 0;
     uint8_t outPrecision = 0, clipPrecision = 0, quality = 0, pitchAndFamily = 0;
@@ -27,7 +27,7 @@ struct FontSpec {
 };
 constexpr size_t kLogFontSize = 60;
 
-constexpr std::vector<uint8_t> logFontBytes(const FontSpec& font) {
+constexpr std::vector<uint8_t> logFontBytes(const LogFontFields& font) {
     ByteWriter w;
     w.i32(font.height);
     w.i32(font.width);

@@ -2,6 +2,7 @@
 
 #include "ui/controls/caption_painter.h"
 #include "ui/controls/controls.h"
+#include "ui/gdi_object.h"
 #include "ui/window_loader.h"
 #include "ui/window_requests.h"
 
@@ -153,9 +154,8 @@ LRESULT WindowControl::windowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_ERASEBKGND: {
             RECT client;
             GetClientRect(handle(), &client);
-            HBRUSH brush = CreateSolidBrush(resolveBackground(block_.backgroundColour));
-            FillRect(reinterpret_cast<HDC>(wParam), &client, brush);
-            DeleteObject(brush);
+            GdiObject<HBRUSH> brush(CreateSolidBrush(resolveBackground(block_.backgroundColour)));
+            FillRect(reinterpret_cast<HDC>(wParam), &client, brush.get());
             return 1;
         }
         case WM_NCDESTROY:
