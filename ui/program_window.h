@@ -10,6 +10,13 @@
 //   timer  event 0 (interval elapsed) -> slot kSlotRefreshProgress  (refreshProgress)
 // A null slot leaves its event unbound (a probe can load the window with an
 // all-null table).
+//
+// The program's header and start routine then read, for example:
+//   const ui::EventHandler kHandlers[ui::kProgramHandlerSlotCount] = {&onCreated, &onDestroyed, &onTimer};
+//   extern "C" const rt::ProgramHeader rtProgramHeader = {
+//       3, 0, 125344, kHandlers, constants, constantsSize,
+//       ui::programWindowTemplate(), ui::programWindowTemplateSize(), ...};
+//   ui::installWindowRuntime();   // in the start routine, before runtime start-up
 #pragma once
 
 #include <cstdint>
