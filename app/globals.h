@@ -35,8 +35,9 @@ struct AppGlobals {
 
     // The worker is inside its run (set before the thread starts).
     std::atomic<bool> workerActive{false};
-    // Set once the program is ending: the worker then neither replaces the
-    // updater nor launches it. Guarded by commitLock against a half-done commit.
+    // Set when the window is destroyed or the program ends: a worker still
+    // running then neither replaces the updater nor launches it. Guarded by
+    // commitLock, so a replacement and launch under way completes first.
     bool closing = false;
     CRITICAL_SECTION commitLock;
 };

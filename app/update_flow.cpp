@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cstring>
+#include <functional>
 
 #include "app/app_text.h"
 #include "app/constants.h"
@@ -13,6 +14,8 @@
 #include "runtime/service_request.h"
 #include "suite/jmap.h"
 #include "ui/program_window.h"
+#include "ui/window_requests.h"
+#include "ui/window_thread_call.h"
 #include "web/http_request.h"
 #include "web/text_codecs.h"
 
@@ -65,9 +68,13 @@ const char* verifyAndReplace() {
     return nullptr;
 }
 
-// What follows a download: the verified replacement, the launch. Skipped
-// once the program is ending (the user closed the window).
-void finishDownload(int32_t result, const char* downloadMessage) {
+// A request on the window from the worker: it runs on the window's thread
+// while the window exists, and not at all once the user closed it.
+bool onWindow(HWND window, const std::function<void()>& request) { return ui::runOnWindowThread(window, request); }
+
+// What follows a download: the verified replacement, the feedback and the
+// launch. None of it happens once the window is gone (the program is ending).
+void finishDownload(HWND window, int32_t result, const char* downloadMessage) {
     AppGlobals& g = globals();
     const char* failure = result < 0 ? downloadMessage : nullptr;
     bool replaced = false;
@@ -81,11 +88,18 @@ void finishDownload(int32_t result, const char* downloadMessage) {
     if (!replaced) DeleteFileA(g.stagingPath);
     if (closing) return;
 
-    if (replaced) showCompleted();
-    else if (failure) showFailure(failure);
+    if (replaced) onWindow(window, [] { showCompleted(); });
+    else if (failure) onWindow(window, [failure] { showFailure(failure); });
 
     EnterCriticalSection(&g.commitLock);
     if (!g.closing) launchUpdater();
+    LeaveCriticalSection(&g.commitLock);
+}
+
+void markClosing() {
+    AppGlobals& g = globals();
+    EnterCriticalSection(&g.commitLock);
+    g.closing = true;
     LeaveCriticalSection(&g.commitLock);
 }
 
@@ -133,11 +147,17 @@ ui::HandlerResult startUpdate(const uint32_t*, uint32_t) {
     return ui::HandlerResult::none();
 }
 
-ui::HandlerResult windowDestroyed(const uint32_t*, uint32_t) { return ui::HandlerResult::none(); }
+ui::HandlerResult windowDestroyed(const uint32_t*, uint32_t) {
+    // Whoever closed the window, a download still running must not replace
+    // or launch anything after it.
+    markClosing();
+    return ui::HandlerResult::none();
+}
 
 uint32_t __stdcall downloadThread(uint32_t) {
     AppGlobals& g = globals();
-    setRefreshInterval(100);
+    const HWND window = ui::unitWindowHandle(ui::kProgressWindowId, 0);
+    onWindow(window, [] { setRefreshInterval(100); });
     g.progress.downloadedBytes = 0;
 
     char* message = nullptr;
@@ -146,11 +166,11 @@ uint32_t __stdcall downloadThread(uint32_t) {
                                                   web::Opt<char**>(&message));
     // The refresh stops before anything else is drawn, so no late refresh
     // overwrites the completed state.
-    setRefreshInterval(0);
-    finishDownload(result, message);
+    onWindow(window, [] { setRefreshInterval(0); });
+    finishDownload(window, result, message);
     rt::rtFree(message);
 
-    if (!g.closing) closeWindow();
+    onWindow(window, closeWindow);
     g.workerActive = false;
     return 0;
 }
