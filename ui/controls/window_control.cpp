@@ -1,5 +1,7 @@
 #include "ui/controls/window_control.h"
 
+#include "runtime/service_request.h"
+
 #include "ui/controls/caption_painter.h"
 #include "ui/controls/controls.h"
 #include "ui/gdi_object.h"
@@ -71,6 +73,11 @@ UnitObject* WindowControl::create(const CreateRequest& request) {
         delete window;
         return nullptr;
     }
+    // Without an icon of its own a window shows the program's default icon.
+    HICON icons[2] = {nullptr, nullptr};
+    rt::requestService(rt::kSvcDefaultIcons, static_cast<int32_t>(reinterpret_cast<uintptr_t>(icons)), 0);
+    if (icons[0]) SendMessageA(hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icons[0]));
+    if (icons[1]) SendMessageA(hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icons[1]));
     return window;
 }
 
