@@ -3,13 +3,13 @@
 // It logs library notifications, exit handlers and start-up facts to LOGFILE
 // so that the tests can check order and exit codes from outside.
 #include <windows.h>
-#include <shellapi.h>
 
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "tests/support/probe_support.h"
 #include "runtime/libraries.h"
 #include "runtime/runtime_app.h"
 #include "runtime/runtime_error.h"
@@ -104,26 +104,13 @@ DWORD WINAPI endFromWorker(void*) {
     return 0;
 }
 
-std::vector<std::string> arguments() {
-    std::vector<std::string> out;
-    int argc = 0;
-    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
-    for (int i = 0; i < argc; ++i) {
-        char buffer[1024] = {};
-        WideCharToMultiByte(CP_ACP, 0, argv[i], -1, buffer, sizeof buffer, nullptr, nullptr);
-        out.push_back(buffer);
-    }
-    LocalFree(argv);
-    return out;
-}
-
 }  // namespace
 
 extern "C" const rt::ProgramHeader rtProgramHeader = {
     3, 0, 125344, nullptr, nullptr, 0, nullptr, 0, 2, kLibraries, 0, nullptr, nullptr};
 
 extern "C" int rtStartRoutine() {
-    std::vector<std::string> args = arguments();
+    std::vector<std::string> args = testing_support::commandLineArguments();
     std::string scenario = args.size() > 1 ? args[1] : "plain";
     gLogPath = args.size() > 2 ? args[2] : "probe.log";
 

@@ -7,12 +7,12 @@
 // abruptly after start-up (as a crash would), "handover" first sets this
 // process's hand-over variables to functions of its own.
 #include <windows.h>
-#include <shellapi.h>
 
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "tests/support/probe_support.h"
 #include "runtime/heap.h"
 #include "runtime/libraries.h"
 #include "runtime/runtime_app.h"
@@ -59,26 +59,13 @@ void setHandOverVariables() {
 
 void exitHandler() { logLine("exit-handler"); }
 
-std::vector<std::string> arguments() {
-    std::vector<std::string> out;
-    int argc = 0;
-    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
-    for (int i = 0; i < argc; ++i) {
-        char buffer[1024] = {};
-        WideCharToMultiByte(CP_ACP, 0, argv[i], -1, buffer, sizeof buffer, nullptr, nullptr);
-        out.push_back(buffer);
-    }
-    LocalFree(argv);
-    return out;
-}
-
 }  // namespace
 
 extern "C" const rt::ProgramHeader rtProgramHeader = {3, 0, 125344, nullptr, nullptr, 0, nullptr, 0,
                                                       6, kLibraries, 0, nullptr, nullptr};
 
 extern "C" int rtStartRoutine() {
-    std::vector<std::string> args = arguments();
+    std::vector<std::string> args = testing_support::commandLineArguments();
     if (args.size() < 3) return 2;
     std::string scenario = args[1];
     gLogPath = args[2];

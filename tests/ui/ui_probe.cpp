@@ -7,12 +7,12 @@
 // notloaded  reads a class property of the window before loading it
 // worker     a worker thread makes the requests the update flow makes
 #include <windows.h>
-#include <shellapi.h>
 
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "tests/support/probe_support.h"
 #include "runtime/libraries.h"
 #include "runtime/runtime_app.h"
 #include "runtime/service_request.h"
@@ -22,20 +22,7 @@
 
 namespace {
 
-std::vector<std::string> arguments() {
-    std::vector<std::string> out;
-    int argc = 0;
-    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
-    for (int i = 0; i < argc; ++i) {
-        char buffer[1024] = {};
-        WideCharToMultiByte(CP_ACP, 0, argv[i], -1, buffer, sizeof buffer, nullptr, nullptr);
-        out.push_back(buffer);
-    }
-    LocalFree(argv);
-    return out;
-}
-
-const std::vector<std::string> gArgs = arguments();
+const std::vector<std::string> gArgs = testing_support::commandLineArguments();
 std::string scenario() { return gArgs.size() > 1 ? gArgs[1] : "show"; }
 
 void logLine(const std::string& line) {
