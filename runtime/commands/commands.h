@@ -172,6 +172,8 @@ inline int64_t toInt64(Arg value) { return detail::core(rt::toInt64, value).asIn
 inline double toDouble(Arg value) { return detail::number(detail::core(rt::toDouble, value)); }
 inline double roundTo(double value, Arg decimals = {}) { return detail::number(detail::core(rt::roundTo, value, decimals)); }
 inline int32_t floorInt(double value) { return detail::integer(detail::core(rt::floorInt, value)); }
+// Call it qualified (rt::cmd::remainder): the C library's remainder() is a
+// different operation and wins an unqualified call with two doubles.
 template <typename... More>
 double remainder(double value, double divisor, More... more) {
     return detail::number(detail::core(rt::remainder, value, divisor, static_cast<double>(more)...));
