@@ -3,7 +3,6 @@
 // Its own DLL command table points at the test library and at system
 // functions; results are logged so the tests can check them from outside.
 #include <windows.h>
-#include <shellapi.h>
 
 #include <cstdio>
 #include <string>
@@ -14,6 +13,7 @@
 #include "runtime/runtime_app.h"
 #include "runtime/service_request.h"
 #include "tests/commands/commands_probe_scenarios.h"
+#include "tests/support/probe_support.h"
 
 namespace {
 
@@ -31,19 +31,6 @@ const char* const kProbeEntries[kProbeDllCount] = {
     "NoSuchEntryAnywhere", "NoSuchEntry", "sprintf", "lstrlenA"};
 
 const rt::LibraryInfo* const kLibraries[] = {&rt::kCoreLibrary};
-
-std::vector<std::string> arguments() {
-    std::vector<std::string> out;
-    int argc = 0;
-    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
-    for (int i = 0; i < argc; ++i) {
-        char buffer[1024] = {};
-        WideCharToMultiByte(CP_ACP, 0, argv[i], -1, buffer, sizeof buffer, nullptr, nullptr);
-        out.push_back(buffer);
-    }
-    LocalFree(argv);
-    return out;
-}
 
 LRESULT CALLBACK echoProc(HWND, UINT message, WPARAM, LPARAM) { return static_cast<LRESULT>(message) + 1; }
 
@@ -74,7 +61,7 @@ extern "C" const rt::ProgramHeader rtProgramHeader = {
     3, 0, 125344, nullptr, nullptr, 0, nullptr, 0, 1, kLibraries, kProbeDllCount, kProbeLibraries, kProbeEntries};
 
 extern "C" int rtStartRoutine() {
-    std::vector<std::string> args = arguments();
+    std::vector<std::string> args = testing_support::commandLineArguments();
     std::string scenario = args.size() > 1 ? args[1] : "";
     gLogPath = args.size() > 2 ? args[2] : "commands_probe.log";
     rt::serviceTable().auxiliary(rt::kAuxRuntimeInit, 0, 0, 0, 0);
