@@ -9,36 +9,7 @@
 #include <cstdio>
 #include <string>
 
-namespace {
-
-std::string utf8(const std::wstring& wide) {
-    if (wide.empty()) return {};
-    int length = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr,
-                                     nullptr);
-    std::string out(static_cast<size_t>(length), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), out.data(), length, nullptr,
-                        nullptr);
-    return out;
-}
-
-std::string json(const std::string& s) {
-    std::string out = "\"";
-    for (unsigned char c : s) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-        } else if (c < 0x20) {
-            char escape[8];
-            std::snprintf(escape, sizeof escape, "\\u%04x", c);
-            out += escape;
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out + "\"";
-}
-
-}  // namespace
+#include "tests/support/msgbox_watch.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
     wchar_t self[MAX_PATH] = {}, cwd[MAX_PATH] = {}, logPath[MAX_PATH] = {};
@@ -63,8 +34,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
         CloseHandle(file);
     }
 
-    std::string line = "{\"commandLine\": " + json(utf8(GetCommandLineW())) + ", \"cwd\": " + json(utf8(cwd)) +
-                       ", \"showWindow\": " + std::to_string(showWindow) + ", \"path\": " + json(utf8(self)) +
+    std::string line = "{\"commandLine\": " + testing_support::jsonString(testing_support::narrowUtf8(GetCommandLineW())) + ", \"cwd\": " + testing_support::jsonString(testing_support::narrowUtf8(cwd)) +
+                       ", \"showWindow\": " + std::to_string(showWindow) + ", \"path\": " + testing_support::jsonString(testing_support::narrowUtf8(self)) +
                        ", \"size\": " + std::to_string(size.QuadPart) + "}\n";
     if (FILE* log = _wfopen(logPath, L"ab")) {
         std::fwrite(line.data(), 1, line.size(), log);

@@ -79,9 +79,12 @@ void pressDefaultButton(HWND dialog) {
     PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
 }
 
-std::string jsonString(const std::string& s) {
+
+}  // namespace
+
+std::string jsonString(const std::string& text) {
     std::string out = "\"";
-    for (unsigned char c : s) {
+    for (unsigned char c : text) {
         if (c == '"' || c == '\\') {
             out += '\\';
             out += static_cast<char>(c);
@@ -95,8 +98,6 @@ std::string jsonString(const std::string& s) {
     }
     return out + "\"";
 }
-
-}  // namespace
 
 std::wstring widen(const std::string& utf8) {
     if (utf8.empty()) return {};

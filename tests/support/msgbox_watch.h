@@ -54,6 +54,9 @@ std::string narrowUtf8(const std::wstring& wide);
 // Code page 936 <-> UTF-8, for comparing runtime texts with UTF-8 literals.
 std::string gbkToUtf8(const std::string& gbk);
 std::string utf8ToGbk(const std::string& utf8);
+// A JSON string literal of `text` (quotes and control characters escaped).
+std::string jsonString(const std::string& text);
+
 // A UTF-8 literal as a plain string (narrow literals are code page 936 here).
 inline std::string u8s(std::u8string_view text) { return std::string(text.begin(), text.end()); }
 
