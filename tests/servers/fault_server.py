@@ -144,9 +144,9 @@ class Handler(BaseHTTPRequestHandler):
             self.write_all(data)
 
     def send_ranged(self, size):
-        spec = self.headers.get("Range", "")
-        if spec.startswith("bytes=") and spec.endswith("-") and spec[6:-1].isdigit() and int(spec[6:-1]) < size:
-            start = int(spec[6:-1])
+        wanted = self.headers.get("Range", "")
+        if wanted.startswith("bytes=") and wanted.endswith("-") and wanted[6:-1].isdigit() and int(wanted[6:-1]) < size:
+            start = int(wanted[6:-1])
             self.send_response(206)
             self.send_header("Content-Range", "bytes %d-%d/%d" % (start, size - 1, size))
             self.send_header("Content-Length", str(size - start))
