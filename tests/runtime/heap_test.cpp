@@ -11,12 +11,22 @@ using namespace rt;
 
 namespace {
 
-// A stand-in constant segment: literals the program may hold in variables.
-alignas(4) char kSegment[32] = "literal\0second literal";
-
+// A stand-in constant segment that is itself a live heap block: a free or
+// an in-place resize that wrongly reached the heap would show in
+// HeapValidate/HeapSize of the block.
 struct SegmentScope {
-    SegmentScope() { setConstantSegment(kSegment, sizeof kSegment); }
-    ~SegmentScope() { clearConstantSegment(); }
+    char* segment;
+    SegmentScope() : segment(static_cast<char*>(HeapAlloc(GetProcessHeap(), 0, 32))) {
+        std::memcpy(segment, "literal\0second literal\0\0\0\0\0\0\0\0", 32);
+        setConstantSegment(segment, 32);
+    }
+    ~SegmentScope() {
+        clearConstantSegment();
+        HeapFree(GetProcessHeap(), 0, segment);
+    }
+    bool stillAllocated() const {
+        return HeapValidate(GetProcessHeap(), 0, segment) && HeapSize(GetProcessHeap(), 0, segment) == 32;
+    }
 };
 
 void addInts(DataCell* result, int32_t count, DataCell* args) {
@@ -31,34 +41,36 @@ void echoThird(DataCell* result, int32_t count, DataCell* args) { *result = argA
 
 TEST(ConstantSegment, FreeLeavesLiteralsAlone) {
     SegmentScope scope;
-    rtFree(kSegment);       // would corrupt the heap if it reached HeapFree
-    rtFree(kSegment + 8);
+    rtFree(scope.segment);
+    rtFree(scope.segment + 8);
     rtFree(nullptr);
-    EXPECT_STREQ(kSegment, "literal");
-    EXPECT_TRUE(HeapValidate(GetProcessHeap(), 0, nullptr));
+    EXPECT_TRUE(scope.stillAllocated());
+    EXPECT_STREQ(scope.segment, "literal");
 }
 
 TEST(ConstantSegment, ReallocateCopiesAtMostToTheSegmentEnd) {
     SegmentScope scope;
-    char* grown = static_cast<char*>(rtRealloc(kSegment + 8, 64));
-    ASSERT_NE(grown, kSegment + 8);
+    char* grown = static_cast<char*>(rtRealloc(scope.segment + 8, 64));
+    ASSERT_NE(grown, scope.segment + 8);
     EXPECT_STREQ(grown, "second literal");
-    EXPECT_EQ(std::memcmp(grown, kSegment + 8, sizeof kSegment - 8), 0);
-    char* shrunk = static_cast<char*>(rtRealloc(kSegment, 4));
+    EXPECT_EQ(std::memcmp(grown, scope.segment + 8, 24), 0);  // the 24 bytes up to the end
+    char* shrunk = static_cast<char*>(rtRealloc(scope.segment, 4));
+    ASSERT_NE(shrunk, scope.segment);
     EXPECT_EQ(std::memcmp(shrunk, "lite", 4), 0);
-    EXPECT_STREQ(kSegment, "literal");  // the literal itself is untouched
+    EXPECT_TRUE(scope.stillAllocated());  // the literal's block was neither resized nor freed
+    EXPECT_STREQ(scope.segment, "literal");
     rtFree(grown);
     rtFree(shrunk);
-    EXPECT_TRUE(HeapValidate(GetProcessHeap(), 0, nullptr));
 }
 
 TEST(ConstantSegment, OutsideTheSegmentIsAHeapBlock) {
     SegmentScope scope;
-    EXPECT_EQ(constantSegmentEndFor(kSegment + sizeof kSegment), nullptr);
-    EXPECT_EQ(constantSegmentEndFor(kSegment), reinterpret_cast<const uint8_t*>(kSegment + sizeof kSegment));
+    EXPECT_EQ(constantSegmentEndFor(scope.segment + 32), nullptr);
+    EXPECT_EQ(constantSegmentEndFor(scope.segment), reinterpret_cast<const uint8_t*>(scope.segment + 32));
     char* text = makeText("abc");
     char* bigger = static_cast<char*>(rtRealloc(text, 1000));
     EXPECT_STREQ(bigger, "abc");
+    EXPECT_EQ(HeapSize(GetProcessHeap(), 0, bigger), 1000u);
     rtFree(bigger);
 }
 
