@@ -44,6 +44,13 @@ HWND UnitObject::createWindow(DWORD exStyle, const char* className, const char* 
     return hwnd;
 }
 
+HWND UnitObject::createChildWindow(const CreateRequest& request, DWORD exStyle, const char* className,
+                                   const char* text, DWORD style) {
+    return createWindow(exStyle, className, text, WS_CHILD | WS_CLIPSIBLINGS | style | request.extraStyle,
+                        request.left, request.top, request.width, request.height, request.parent,
+                        reinterpret_cast<HMENU>(static_cast<uintptr_t>(request.controlId)));
+}
+
 LRESULT CALLBACK UnitObject::sharedProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     LRESULT result = 0;
     if (handleWindowThreadCall(message, wParam, lParam, result)) return result;

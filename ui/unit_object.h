@@ -50,6 +50,11 @@ protected:
     // Creates the window with this object as its owner object.
     HWND createWindow(DWORD exStyle, const char* className, const char* text, DWORD style, int x, int y, int width,
                       int height, HWND parent, HMENU menu);
+    // A control's child window at the request's place, with its control
+    // identifier; `style` is added to WS_CHILD | WS_CLIPSIBLINGS and the
+    // request's own extra style.
+    HWND createChildWindow(const CreateRequest& request, DWORD exStyle, const char* className, const char* text,
+                           DWORD style);
     // Registers a window class whose procedure dispatches to windowProc.
     static void registerClass(const char* name, UINT style, HCURSOR cursor);
 

@@ -42,9 +42,7 @@ UnitObject* DrawPanel::create(const CreateRequest& request) {
     registerClass(kClassName, CS_DBLCLKS | CS_HREDRAW | CS_VREDRAW, LoadCursorA(nullptr, IDC_ARROW));
     DWORD style = 0, exStyle = 0;
     borderStyles(panel->block_.border, style, exStyle);
-    HWND hwnd = panel->createWindow(exStyle, kClassName, "", WS_CHILD | WS_CLIPSIBLINGS | style | request.extraStyle,
-                                    request.left, request.top, request.width, request.height, request.parent,
-                                    reinterpret_cast<HMENU>(static_cast<uintptr_t>(request.controlId)));
+    HWND hwnd = panel->createChildWindow(request, exStyle, kClassName, "", style);
     if (!hwnd) {
         delete panel;
         return nullptr;

@@ -66,10 +66,7 @@ UnitObject* Label::create(const CreateRequest& request) {
     registerClass(kClassName, CS_DBLCLKS | CS_HREDRAW | CS_VREDRAW, LoadCursorA(nullptr, IDC_ARROW));
     DWORD style = 0, exStyle = 0;
     borderStyles(label->block_.border, style, exStyle);
-    HWND hwnd = label->createWindow(exStyle, kClassName, label->block_.caption.c_str(),
-                                    WS_CHILD | WS_CLIPSIBLINGS | style | request.extraStyle, request.left, request.top,
-                                    request.width, request.height, request.parent,
-                                    reinterpret_cast<HMENU>(static_cast<uintptr_t>(request.controlId)));
+    HWND hwnd = label->createChildWindow(request, exStyle, kClassName, label->block_.caption.c_str(), style);
     if (!hwnd) {
         delete label;
         return nullptr;

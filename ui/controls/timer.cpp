@@ -20,9 +20,7 @@ UnitObject* Timer::create(const CreateRequest& request) {
     }
     timer->designMode_ = request.designMode;
     registerClass(kClassName, CS_DBLCLKS, LoadCursorA(nullptr, IDC_ARROW));
-    HWND hwnd = timer->createWindow(0, kClassName, "", WS_CHILD | WS_CLIPSIBLINGS | request.extraStyle, request.left,
-                                    request.top, request.width, request.height, request.parent,
-                                    reinterpret_cast<HMENU>(static_cast<uintptr_t>(request.controlId)));
+    HWND hwnd = timer->createChildWindow(request, 0, kClassName, "", 0);
     if (!hwnd) {
         delete timer;
         return nullptr;

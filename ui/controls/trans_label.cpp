@@ -39,10 +39,7 @@ UnitObject* TransLabel::create(const CreateRequest& request) {
         return nullptr;
     }
     registerClass(kClassName, CS_DBLCLKS | CS_HREDRAW | CS_VREDRAW, LoadCursorA(nullptr, IDC_ARROW));
-    HWND hwnd = label->createWindow(WS_EX_TRANSPARENT, kClassName, label->block_.caption.c_str(),
-                                    WS_CHILD | WS_CLIPSIBLINGS | request.extraStyle, request.left, request.top,
-                                    request.width, request.height, request.parent,
-                                    reinterpret_cast<HMENU>(static_cast<uintptr_t>(request.controlId)));
+    HWND hwnd = label->createChildWindow(request, WS_EX_TRANSPARENT, kClassName, label->block_.caption.c_str(), 0);
     if (!hwnd) {
         delete label;
         return nullptr;
