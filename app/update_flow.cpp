@@ -11,11 +11,12 @@
 #include "app/progress_window.h"
 #include "runtime/commands/commands.h"
 #include "runtime/heap.h"
+#include "runtime/runtime_app.h"
 #include "runtime/service_request.h"
+#include "runtime/thread_call.h"
 #include "suite/jmap.h"
 #include "ui/program_window.h"
 #include "ui/window_requests.h"
-#include "ui/window_thread_call.h"
 #include "web/http_request.h"
 #include "web/text_codecs.h"
 
@@ -70,7 +71,9 @@ const char* verifyAndReplace() {
 
 // A request on the window from the worker: it runs on the window's thread
 // while the window exists, and not at all once the user closed it.
-bool onWindow(HWND window, const std::function<void()>& request) { return ui::runOnWindowThread(window, request); }
+bool onWindow(HWND window, const std::function<void()>& request) {
+    return rt::runOnThreadOf(window, request) == rt::ThreadCallResult::ran;
+}
 
 // What follows a download: the verified replacement, the feedback and the
 // launch. None of it happens once the window is gone (the program is ending).
@@ -113,6 +116,9 @@ ui::HandlerResult startUpdate(const uint32_t*, uint32_t) {
     char* versionUrl = joinTexts({kUpdateBaseUrl, kVersionFilePath});
     OwnedBytes body(web::httpRequest(&versionUrl));
     rt::rtFree(versionUrl);
+    // Closed while the version request ran: the window closes once this
+    // handler has returned, and nothing is started or replaced.
+    if (rt::RuntimeApp::instance().closePending()) return ui::HandlerResult::none();
     OwnedText bodyText(web::utf8ToLocalText(body.get()));
     versionInfo.fromJson(bodyText.get());
 
@@ -143,7 +149,13 @@ ui::HandlerResult startUpdate(const uint32_t*, uint32_t) {
     g.expectedDigest = expectedDigest.release();
 
     g.workerActive = true;
-    if (!cmd::startThread(downloadThread)) g.workerActive = false;
+    if (!cmd::startThread(downloadThread)) {
+        // No download without its thread: the updater at hand is started and
+        // the window closed, as after a failed download.
+        g.workerActive = false;
+        launchUpdater();
+        closeWindow();
+    }
     return ui::HandlerResult::none();
 }
 

@@ -1,5 +1,7 @@
 #include "runtime/data_cell.h"
 
+#include "runtime/error_boundary.h"
+
 namespace rt {
 
 namespace {
@@ -25,7 +27,8 @@ const DataCell& argAt(int32_t count, const DataCell* args, int32_t i) {
 
 DataCell callCommand(Command command, int32_t count, DataCell* args) {
     DataCell result{};
-    command(&result, count, args);
+    // A command that throws leaves its result as it was: empty.
+    protectedRun([&] { command(&result, count, args); });
     return result;
 }
 

@@ -2,9 +2,12 @@
 
 #include <windows.h>
 
+#include <cstdlib>
 #include <cstring>
+#include <new>
 
 #include "runtime/data_cell.h"
+#include "runtime/error_boundary.h"
 #include "runtime/runtime_error.h"
 
 namespace rt {
@@ -14,12 +17,23 @@ namespace {
 const uint8_t* gConstStart = nullptr;
 const uint8_t* gConstEnd = nullptr;
 
-[[noreturn]] void allocationFailed(uint32_t size) {
+thread_local uint32_t tFailedAllocation = 0;
+
+[[noreturn]] void allocationFailed(uint32_t size) { reportAllocationFailure(size); }
+}  // namespace
+
+uint32_t failedAllocationSize() { return tFailedAllocation; }
+
+void reportAllocationFailure(uint32_t size) {
     char message[64];
     wsprintfA(message, "分配 %d 字节内存失败!", static_cast<int>(size));
     reportRuntimeError(message, 0, 0, 0);
 }
-}  // namespace
+
+// The size of a failed C++ allocation, for the error boundary's box.
+void recordFailedAllocation(size_t size) {
+    tFailedAllocation = size > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(size);
+}
 
 void setConstantSegment(const void* start, uint32_t size) {
     gConstStart = static_cast<const uint8_t*>(start);
@@ -135,3 +149,23 @@ void freeArray(uint32_t elementType, void* array) {
 }
 
 }  // namespace rt
+
+// The program's operator new: as the C++ library's (malloc, new handler,
+// std::bad_alloc), but the failed size is recorded first, so the error
+// boundary can name it in the allocation failure box.
+void* operator new(std::size_t size) {
+    for (;;) {
+        if (void* block = std::malloc(size ? size : 1)) return block;
+        std::new_handler handler = std::get_new_handler();
+        if (!handler) {
+            rt::recordFailedAllocation(size);
+            throw std::bad_alloc();
+        }
+        handler();
+    }
+}
+void* operator new[](std::size_t size) { return ::operator new(size); }
+void operator delete(void* block) noexcept { std::free(block); }
+void operator delete[](void* block) noexcept { std::free(block); }
+void operator delete(void* block, std::size_t) noexcept { std::free(block); }
+void operator delete[](void* block, std::size_t) noexcept { std::free(block); }

@@ -5,32 +5,44 @@
 #include <algorithm>
 #include <cstring>
 
+#include "runtime/error_boundary.h"
 #include "runtime/framework/window_object.h"
 #include "runtime/heap.h"
 #include "runtime/runtime_error.h"
+#include "runtime/thread_call.h"
 #include "runtime/service_request.h"
 #include "runtime/window_system.h"
+#include "runtime/worker_threads.h"
 
 namespace rt {
 
 namespace {
+// How long shutdown waits for running workers (after the exit handlers have
+// asked them to stop) before it ends the process without unloading.
+constexpr uint32_t kWorkerJoinMs = 2000;
+
 RuntimeApp* gRuntime = nullptr;
 OpenFileCloser gOpenFileCloser = nullptr;
 SubsystemHooks gHooks;
 
 LRESULT CALLBACK hiddenOwnerProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == kMsgEndProgram) {
-        RuntimeApp::instance().endProgram(static_cast<int32_t>(wParam));
+    LRESULT result = 0;
+    if (handleThreadCall(message, wParam, lParam, result)) return result;
+    switch (message) {
+        case kMsgEndProgram: RuntimeApp::instance().endProgram(static_cast<int32_t>(wParam));
+        // It owns every top-level window: closing it (as a task manager's
+        // close does, window by window) would destroy them all underneath
+        // whatever runs. The windows get their own close.
+        case WM_CLOSE: return 0;
+        default: return DefWindowProcA(hwnd, message, wParam, lParam);
     }
-    return DefWindowProcA(hwnd, message, wParam, lParam);
 }
 
-void callGuarded(ExitHandler handler) {
-    // No exception may leave an application routine into the runtime.
-    try {
-        handler();
-    } catch (...) {
-    }
+void callGuarded(ExitHandler handler) { protectedRun(handler); }
+
+int32_t notifyLibrary(const LibraryInfo* library, int32_t code, int32_t argument) {
+    if (!library || !library->notify) return 0;
+    return protectedCall(0, [&] { return library->notify(code, argument, 0); });
 }
 }  // namespace
 
@@ -42,12 +54,14 @@ RuntimeApp& RuntimeApp::instance() { return *gRuntime; }
 RuntimeApp::RuntimeApp() {
     gRuntime = this;
     InitializeCriticalSection(&openFilesLock_);
+    closePendingEvent_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
 }
 
 RuntimeApp::~RuntimeApp() {
     // The normal end: every list is empty by now, so nothing is released twice.
     cleanupRuntime(0);
     DeleteCriticalSection(&openFilesLock_);
+    if (closePendingEvent_) CloseHandle(closePendingEvent_);
     if (gRuntime == this) gRuntime = nullptr;
 }
 
@@ -56,12 +70,7 @@ BOOL RuntimeApp::InitInstance() {
     GetModuleFileNameA(AppSkeleton::instance(), path, MAX_PATH);
     if (char* slash = std::strrchr(path, '\\')) slash[1] = 0;
     moduleDirectory_ = path;
-    int result = 0;
-    try {
-        result = rtStartRoutine();
-    } catch (...) {
-    }
-    return result;
+    return protectedCall(0, [] { return rtStartRoutine(); });
 }
 
 int RuntimeApp::ExitInstance() {
@@ -102,10 +111,8 @@ void RuntimeApp::runtimeInit() {
 
     libraries_.assign(header.libraries, header.libraries + header.libraryCount);
     libraryStates_.assign(header.libraryCount, 0);
-    for (const LibraryInfo* library : libraries_) {
-        if (library && library->notify)
-            library->notify(kNotifyStart, static_cast<int32_t>(reinterpret_cast<uintptr_t>(&requestService)), 0);
-    }
+    for (const LibraryInfo* library : libraries_)
+        notifyLibrary(library, kNotifyStart, static_cast<int32_t>(reinterpret_cast<uintptr_t>(&requestService)));
 
     if (header.windowTemplateSize > 0) {
         WindowSystem* windows = windowSystem();
@@ -200,6 +207,11 @@ void RuntimeApp::afterTopLevelDestroyed() {
     if (startDone_ && windows && !windows->anyWindowLoaded()) PostQuitMessage(0);
 }
 
+void RuntimeApp::setClosePending(bool pending) {
+    if (pending) SetEvent(closePendingEvent_);
+    else ResetEvent(closePendingEvent_);
+}
+
 void RuntimeApp::addExitHandler(ExitHandler handler) {
     if (std::find(exitHandlers_.begin(), exitHandlers_.end(), handler) == exitHandlers_.end())
         exitHandlers_.push_back(handler);
@@ -266,15 +278,21 @@ void RuntimeApp::defaultIcons(HICON icons[2]) {
     icons[1] = defaultIcons_[1];
 }
 
+void RuntimeApp::endFromOtherThread(int32_t exitCode) {
+    // Exit handlers and library shutdown always run on the main thread; this
+    // thread waits there for the end of the process, so shutdown needn't
+    // wait for it.
+    parkCurrentWorker();
+    if (!shutdown_.load() && hiddenOwner_ && IsWindow(hiddenOwner_))
+        SendMessageA(hiddenOwner_, kMsgEndProgram, static_cast<WPARAM>(exitCode), 0);
+    // No main thread took the request (it has none to take it with): end here.
+    if (!shutdown_.load()) ExitProcess(static_cast<UINT>(exitCode));
+    for (;;) Sleep(INFINITE);
+}
+
 void RuntimeApp::cleanupRuntime(int32_t exitCode) {
     ++eventBlockCount;
-    if (mainThreadId_ != 0 && !isMainThread()) {
-        // Exit handlers and library shutdown always run on the main thread.
-        if (hiddenOwner_ && IsWindow(hiddenOwner_))
-            SendMessageA(hiddenOwner_, kMsgEndProgram, static_cast<WPARAM>(exitCode), 0);
-        if (!shutdown_.load()) ExitProcess(static_cast<UINT>(exitCode));
-        return;
-    }
+    if (mainThreadId_ != 0 && !isMainThread()) endFromOtherThread(exitCode);
     shutdown_ = true;
     idleCallbacks_.clear();
     if (WindowSystem* windows = windowSystem()) windows->clearRegistry();
@@ -283,12 +301,15 @@ void RuntimeApp::cleanupRuntime(int32_t exitCode) {
     handlers.swap(exitHandlers_);
     for (ExitHandler handler : handlers) callGuarded(handler);
 
+    // The exit handlers asked the workers to stop. One still running may be
+    // inside a library module or a DLL command: rather than unload code from
+    // under it, the process ends here.
+    if (!awaitWorkers(kWorkerJoinMs)) ExitProcess(static_cast<UINT>(exitCode));
+
     std::vector<const LibraryInfo*> libraries;
     libraries.swap(libraries_);
-    for (size_t i = 0; i < libraries.size(); ++i) {
-        if (libraries[i] && libraries[i]->notify)
-            libraries[i]->notify(kNotifyEnd, static_cast<int32_t>(libraryStates_[i]), 0);
-    }
+    for (size_t i = 0; i < libraries.size(); ++i)
+        notifyLibrary(libraries[i], kNotifyEnd, static_cast<int32_t>(libraryStates_[i]));
     libraryStates_.clear();
 
     if (gHooks.freeDllModules) gHooks.freeDllModules();

@@ -52,12 +52,20 @@ public:
     void removeIdleCallback(HWND window);
 
     bool isMainThread() const { return GetCurrentThreadId() == mainThreadId_; }
+    // The runtime has started (runtimeInit ran): there is a main thread.
+    bool started() const { return mainThreadId_ != 0; }
     HWND hiddenOwner() const { return hiddenOwner_; }
     const std::string& programDirectory() const { return programDirectory_; }
     const std::string& programFileName() const { return programFileName_; }
     const std::string& moduleDirectory() const { return moduleDirectory_; }
     uint32_t runMode() const { return runMode_; }
     bool shuttingDown() const { return shutdown_.load(); }
+    // A close waits for a running handler to return (see the window runtime):
+    // a blocking request in that handler may give up at once. The event is
+    // signalled while it holds.
+    void setClosePending(bool pending);
+    bool closePending() const { return WaitForSingleObject(closePendingEvent_, 0) == WAIT_OBJECT_0; }
+    HANDLE closePendingEvent() const { return closePendingEvent_; }
     bool startDone() const { return startDone_; }
 
     // Event blocking (window loading, runtime errors, shutdown).
@@ -81,6 +89,7 @@ public:
 
 private:
     void createHiddenOwner();
+    [[noreturn]] void endFromOtherThread(int32_t exitCode);
 
     uint32_t runMode_ = 0, secondMode_ = 0, buildValue_ = 0;
     bool oleInitialised_ = false;
@@ -96,6 +105,7 @@ private:
     struct OpenFile { void* file; uint8_t mode; };
     std::vector<OpenFile> openFiles_;
     CRITICAL_SECTION openFilesLock_;
+    HANDLE closePendingEvent_ = nullptr;
     HICON defaultIcons_[2] = {nullptr, nullptr};
     bool frameworkIdlePending_ = false;
     DWORD idleStart_ = 0;

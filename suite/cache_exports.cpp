@@ -1,11 +1,12 @@
 // The suite's cache commands exported by name from the program; each passes
 // its frame to the forwarding entry point of its command.
 #include "runtime/data_cell.h"
+#include "runtime/error_boundary.h"
 #include "suite/forward_table.h"
 
 #define SUITE_CACHE_EXPORT(name, slot)                                                      \
     extern "C" __declspec(dllexport) void name(rt::DataCell* result, int32_t count, rt::DataCell* args) { \
-        suite::suiteEntryPoint(slot)(result, count, args);                                  \
+        rt::protectedRun([&] { suite::suiteEntryPoint(slot)(result, count, args); });      \
     }
 
 SUITE_CACHE_EXPORT(srvkit_CacheGet, 273)

@@ -1,5 +1,6 @@
 #include "suite/suite_library.h"
 
+#include "runtime/error_boundary.h"
 #include "runtime/libraries.h"
 #include "suite/forward_table.h"
 #include "suite/suite_module.h"
@@ -11,15 +12,13 @@ const rt::LibraryInfo kSuiteLibrary =
                         &suiteLibraryNotify, suiteEntryPoints(), kSuiteCommandCount);
 
 int32_t __stdcall suiteLibraryNotify(int32_t code, int32_t arg1, int32_t arg2) {
-    try {
+    return rt::protectedCall(0, [&] {
         loadSuiteModule();
         const SuiteForwardTable& table = suiteForwardTable();
         // Unbound only while the process is ending after a failed load.
         if (!table.bound || !table.moduleNotify) return 0;
         return table.moduleNotify(code, arg1, arg2);
-    } catch (...) {
-        return 0;
-    }
+    });
 }
 
 }  // namespace suite

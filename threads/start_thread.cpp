@@ -5,6 +5,7 @@
 
 #include "runtime/commands/builtin_commands.h"
 #include "runtime/commands/command_support.h"
+#include "runtime/worker_threads.h"
 #include "threads/thread_library.h"
 
 namespace threads {
@@ -22,8 +23,9 @@ void startThread(DataCell* result, int32_t count, DataCell* args) {
     uint32_t parameter = count >= 2 ? static_cast<uint32_t>(intArg(count, args, 1)) : 0;
     DWORD threadId = 0;
     threads::ThreadSystemCalls& system = threads::threadSystemCalls();
+    // The routine runs inside the error boundary, and shutdown waits for it.
     HANDLE handle =
-        routine ? system.createThread(nullptr, 0, routine, reinterpret_cast<void*>(parameter), 0, &threadId) : nullptr;
+        routine ? startWorker(system.createThread, routine, reinterpret_cast<void*>(parameter), &threadId) : nullptr;
     result->setBool(handle != nullptr);
     const DataCell& handleVariable = argAt(count, args, 2);
     if (handleVariable.byReference() && handleVariable.lo) {

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "runtime/data_cell.h"
+#include "runtime/error_boundary.h"
 #include "runtime/runtime_app.h"
 #include "runtime/runtime_error.h"
 #include "ui/class_registry.h"
@@ -22,13 +23,26 @@ uint32_t loadWord(const uint8_t* p) {
 uint32_t classIdOf(const UnitLocation& unit) { return loadWord(unit.record); }
 uint32_t linkOf(const UnitLocation& unit) { return loadWord(unit.record + 4); }
 
+thread_local int tHandlerDepth = 0;
+thread_local std::vector<HWND>* tDeferredCloses = nullptr;
+
+// The closes that waited for the handlers go to their windows now.
+void deliverDeferredCloses() {
+    std::vector<HWND>* closes = tDeferredCloses;
+    if (!closes) return;
+    tDeferredCloses = nullptr;
+    rt::RuntimeApp::instance().setClosePending(false);
+    for (HWND window : *closes)
+        if (IsWindow(window)) PostMessageA(window, WM_CLOSE, 0, 0);
+    delete closes;
+}
+
 // Calls the handler as the error boundary between runtime and application.
 HandlerResult callHandler(EventHandler handler, const uint32_t* words, uint32_t count) {
-    try {
-        return handler(words, count);
-    } catch (...) {
-        return HandlerResult::none();
-    }
+    ++tHandlerDepth;
+    HandlerResult result = rt::protectedCall(HandlerResult::none(), [&] { return handler(words, count); });
+    if (--tHandlerDepth == 0) deliverDeferredCloses();
+    return result;
 }
 
 struct SourceScope {
@@ -123,6 +137,16 @@ int32_t raiseTypedEvent(TypedEventRequest& request) {
         request.resultHi = static_cast<uint32_t>(result.value >> 32);
     }
     return 1;
+}
+
+bool handlerRunning() { return tHandlerDepth > 0; }
+
+void closeAfterHandlers(HWND window) {
+    if (!tDeferredCloses) tDeferredCloses = new std::vector<HWND>;
+    for (HWND pending : *tDeferredCloses)
+        if (pending == window) return;
+    tDeferredCloses->push_back(window);
+    rt::RuntimeApp::instance().setClosePending(true);
 }
 
 void currentEventSource(uint32_t& windowId, uint32_t& unitId) {

@@ -1,8 +1,9 @@
 #include "ui/unit_object.h"
 
+#include "runtime/error_boundary.h"
 #include "runtime/service_request.h"
 #include "ui/event_dispatch.h"
-#include "ui/window_thread_call.h"
+#include "runtime/thread_call.h"
 
 namespace ui {
 
@@ -53,26 +54,27 @@ HWND UnitObject::createChildWindow(const CreateRequest& request, DWORD exStyle, 
 
 LRESULT CALLBACK UnitObject::sharedProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     LRESULT result = 0;
-    if (handleWindowThreadCall(message, wParam, lParam, result)) return result;
+    if (rt::handleThreadCall(message, wParam, lParam, result)) return result;
     auto object = static_cast<UnitObject*>(fw::WindowObject::fromHandle(hwnd));
     if (!object && tCreating && !tCreating->handle()) {
         object = tCreating;
         object->attach(hwnd);
     }
     if (!object) return DefWindowProcA(hwnd, message, wParam, lParam);
-    try {
-        if (message == WM_NCDESTROY) {
-            object->windowProc(message, wParam, lParam);
-            uint32_t windowId = object->windowId_, unitId = object->unitId_;
-            object->detach();
-            rt::requestService(rt::kSvcUnitDestroyed, static_cast<int32_t>(windowId), static_cast<int32_t>(unitId));
-            delete object;
-            return DefWindowProcA(hwnd, message, wParam, lParam);
+    // A message whose handling threw gets the default handling.
+    const bool handled = rt::protectedRun([&] {
+        if (message != WM_NCDESTROY) {
+            result = object->windowProc(message, wParam, lParam);
+            return;
         }
-        return object->windowProc(message, wParam, lParam);
-    } catch (...) {
-        return DefWindowProcA(hwnd, message, wParam, lParam);
-    }
+        object->windowProc(message, wParam, lParam);
+        uint32_t windowId = object->windowId_, unitId = object->unitId_;
+        object->detach();
+        rt::requestService(rt::kSvcUnitDestroyed, static_cast<int32_t>(windowId), static_cast<int32_t>(unitId));
+        delete object;
+        result = DefWindowProcA(hwnd, message, wParam, lParam);
+    });
+    return handled ? result : DefWindowProcA(hwnd, message, wParam, lParam);
 }
 
 LRESULT UnitObject::defaultProc(UINT message, WPARAM wParam, LPARAM lParam) {

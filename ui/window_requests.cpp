@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "runtime/heap.h"
+#include "runtime/runtime_app.h"
 #include "runtime/runtime_error.h"
 #include "ui/class_registry.h"
 #include "ui/controls/draw_panel.h"
@@ -12,7 +13,7 @@
 #include "ui/unit_object.h"
 #include "ui/window_loader.h"
 #include "ui/window_registry.h"
-#include "ui/window_thread_call.h"
+#include "runtime/thread_call.h"
 
 namespace ui {
 
@@ -36,13 +37,30 @@ void storeWord(uint8_t* p, uint32_t v) { std::memcpy(p, &v, 4); }
 
 uint32_t word(const void* p) { return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(p)); }
 
-// Runs `work` on the thread of the window `windowId`; here when the window
-// isn't loaded (the work then reports what it finds) or this is its thread.
-void onThreadOf(uint32_t windowId, const std::function<void()>& work) {
+using rt::ThreadCallResult;
+
+// On the registry's thread: the work goes to the window's thread, or runs
+// here when this is it. Without a live window it runs here only when asked
+// to (it then reports what it finds).
+ThreadCallResult requestFromRegistryThread(uint32_t windowId, const std::function<void()>& work,
+                                           bool runWithoutWindow) {
     WindowRecord* window = findWindowRecord(windowId);
     HWND target = window ? liveWindowOf(*window) : nullptr;
-    if (target && !onWindowThread(target) && runOnWindowThread(target, work)) return;
+    if (target && !rt::onThreadOf(target)) return rt::runOnThreadOf(target, work);
+    if (!target && !runWithoutWindow) return ThreadCallResult::windowGone;
     work();
+    return ThreadCallResult::ran;
+}
+
+// Runs `work` on the thread of the window `windowId`, once or not at all.
+// Only the main thread reads the registry: another thread's request is
+// looked up there, and finds the window gone once it is no longer loaded.
+ThreadCallResult onThreadOf(uint32_t windowId, const std::function<void()>& work) {
+    rt::RuntimeApp& app = rt::RuntimeApp::instance();
+    if (app.isMainThread() || !app.started()) return requestFromRegistryThread(windowId, work, true);
+    ThreadCallResult inner = ThreadCallResult::windowGone;
+    ThreadCallResult outer = rt::runOnMainThread([&] { inner = requestFromRegistryThread(windowId, work, false); });
+    return outer == ThreadCallResult::ran ? inner : outer;
 }
 
 // --- Font parts ------------------------------------------------------------
@@ -333,10 +351,11 @@ HWND unitWindowHandle(uint32_t windowId, uint32_t unitId) {
 
 int messageBoxOwnedBy(HWND owner, const char* text, const char* caption, UINT flags) {
     int result = 0;
-    if (owner && IsWindow(owner) && !onWindowThread(owner) &&
-        runOnWindowThread(owner, [&] { result = MessageBoxA(owner, text, caption, flags); }))
-        return result;
-    return MessageBoxA(owner && IsWindow(owner) && onWindowThread(owner) ? owner : nullptr, text, caption, flags);
+    ThreadCallResult call = rt::runOnThreadOf(owner, [&] { result = MessageBoxA(owner, text, caption, flags); });
+    // Without an owner to show it on, the box is shown here, unowned; a box
+    // that was shown (or failed to be) is not shown twice.
+    if (call == ThreadCallResult::windowGone) result = MessageBoxA(nullptr, text, caption, flags);
+    return result;
 }
 
 void clearPanel(uint32_t windowId, uint32_t unitId, const PanelArea& area) {

@@ -1,7 +1,9 @@
 // Requests on windows and controls by (window identifier, unit identifier),
 // callable from any thread. Each one runs on the thread of the window it
-// addresses (window_thread_call.h): a worker's requests take effect in the
-// order issued, and each call returns once its request has taken effect.
+// addresses (runtime/thread_call.h): a worker's requests take effect in the
+// order issued, and each call returns once its request has taken effect. The
+// window is looked up on the main thread, which owns the registry; a request
+// from another thread for a window that is no longer loaded does not run.
 // Unit identifier 0 is the window's own unit.
 //
 // These are the calls the built-in window and draw-panel commands make; the

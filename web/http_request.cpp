@@ -7,10 +7,12 @@
 #include <vector>
 
 #include "runtime/com/com_commands.h"
+#include "runtime/com/com_value.h"
 #include "runtime/dll_commands.h"
 #include "runtime/heap.h"
 #include "web/cookies.h"
 #include "web/header_text.h"
+#include "web/request_deadline.h"
 #include "web/text_codecs.h"
 #include "web/text_util.h"
 
@@ -23,6 +25,24 @@ constexpr int32_t kProxySettingProxy = 2;         // HTTPREQUEST_PROXYSETTING_PR
 constexpr int32_t kOptionEnableRedirects = 6;     // WinHttpRequestOption_EnableRedirects
 constexpr int32_t kOptionSslErrorIgnoreFlags = 4; // WinHttpRequestOption_SslErrorIgnoreFlags
 constexpr int32_t kIgnoreCertificateErrors = 0x3300;
+constexpr int64_t kDefaultTimeoutMs = 15000;
+// The whole exchange may take this many of its per-step time-outs.
+constexpr int64_t kStepsPerExchange = 2;
+
+// The per-step time-out in milliseconds for the given seconds (0: the
+// default), without overflowing 32 bits.
+int32_t stepTimeoutMs(int32_t seconds) {
+    int64_t ms = seconds > 0 ? int64_t{seconds} * 1000 : kDefaultTimeoutMs;
+    return static_cast<int32_t>(ms < INT32_MAX ? ms : INT32_MAX);
+}
+
+// The whole exchange's bound in milliseconds; 0 (none) when no time-outs
+// are set.
+uint32_t exchangeDeadlineMs(int32_t seconds) {
+    if (seconds == -1) return 0;
+    int64_t ms = int64_t{stepTimeoutMs(seconds)} * kStepsPerExchange;
+    return static_cast<uint32_t>(ms < UINT32_MAX - 1 ? ms : UINT32_MAX - 1);
+}
 
 rt::DataCell textCell(const char* text) { return rt::DataCell::ofText(text); }
 rt::DataCell intCell(int32_t v) { return rt::DataCell::ofInt(v); }
@@ -116,8 +136,9 @@ uint8_t* httpRequest(char** url, Opt<int32_t> method, Opt<char**> body, Opt<char
             const char* userText = textIn(proxyUser);
 
             int32_t seconds = timeout.valueOr(0);
+            RequestDeadline deadline(res.object.unknown, exchangeDeadlineMs(seconds));
             if (seconds != -1) {
-                int32_t ms = seconds > 0 ? seconds * 1000 : 15000;
+                int32_t ms = stepTimeoutMs(seconds);
                 request.call("SetTimeouts", {intCell(ms), intCell(ms), intCell(ms), intCell(ms)});
             }
             if (proxyText && *proxyText) request.call("SetProxy", {intCell(kProxySettingProxy), textCell(proxyText)});
@@ -165,15 +186,25 @@ uint8_t* httpRequest(char** url, Opt<int32_t> method, Opt<char**> body, Opt<char
                 request.call("Send", {textCell(textIn(body))});
             }
 
-            result = request.bytes("ResponseBody");
-            char* headerBlock = request.text("GetAllResponseHeaders");
+            // After a failed or aborted send the object has no response to
+            // give (reading one may even crash it): empty body and headers,
+            // status 0.
+            const bool sendSucceeded = rt::lastComResult() == rt::kComOk;
+            const bool sent = !deadline.finish() && sendSucceeded;
+            char* headerBlock = nullptr;
+            int32_t statusCode = 0;
+            if (sent) {
+                result = request.bytes("ResponseBody");
+                headerBlock = request.text("GetAllResponseHeaders");
+                statusCode = static_cast<int32_t>(std::trunc(request.number("Status")));
+                rt::rtFree(request.text("StatusText"));
+            }
             char* localHeaders = nullptr;
             char** headersSlot = slotOr(responseHeaders, &localHeaders);
             rt::rtFree(*headersSlot);
             *headersSlot = headerBlock;
             int32_t localStatus = 0;
-            *slotOr(status, &localStatus) = static_cast<int32_t>(std::trunc(request.number("Status")));
-            rt::rtFree(request.text("StatusText"));
+            *slotOr(status, &localStatus) = statusCode;
 
             char* localReceived = nullptr;
             char** receivedSlot = slotOr(receivedCookies, &localReceived);

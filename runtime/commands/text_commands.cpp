@@ -187,7 +187,13 @@ void splitText(DataCell* result, int32_t count, DataCell* args) {
 
 void blankText(DataCell* result, int32_t count, DataCell* args) {
     int32_t n = intArg(count, args, 0);
-    setText(result, n < 1 ? std::string() : std::string(static_cast<size_t>(n), ' '));
+    if (n < 1) return setText(result, std::string_view());
+    // Straight into the runtime heap: a size no block can have is the
+    // allocation failure of that size, not a C++ exception.
+    auto text = static_cast<char*>(rtAlloc(static_cast<uint32_t>(n) + 1));
+    std::memset(text, ' ', static_cast<size_t>(n));
+    text[n] = 0;
+    result->setText(text);
 }
 
 }  // namespace rt

@@ -35,6 +35,27 @@ std::string keepUnicodeEscapes(std::string_view text) {
     return out;
 }
 
+// Whether objects and arrays nest no deeper than `limit`, brackets inside
+// strings not counted. One pass, no recursion, before the parser sees it.
+bool nestingWithin(std::string_view text, size_t limit) {
+    size_t depth = 0;
+    bool inString = false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        char c = text[i];
+        if (inString) {
+            if (c == '\\') ++i;
+            else if (c == '"') inString = false;
+        } else if (c == '"') {
+            inString = true;
+        } else if (c == '{' || c == '[') {
+            if (++depth > limit) return false;
+        } else if ((c == '}' || c == ']') && depth > 0) {
+            --depth;
+        }
+    }
+    return true;
+}
+
 std::string_view trimmed(std::string_view text) {
     constexpr std::string_view kBom = "\xEF\xBB\xBF";
     if (text.substr(0, kBom.size()) == kBom) text.remove_prefix(kBom.size());
@@ -99,6 +120,7 @@ bool JMapTable::loadJson(std::string_view utf8, bool convertEscapes, bool wideKe
     clear();
     std::string_view body = trimmed(utf8);
     if (body.size() < 2 || body.front() != '{' || body.back() != '}') return false;
+    if (!nestingWithin(body, kMaxJsonDepth)) return false;
     std::string text = convertEscapes ? std::string(body) : keepUnicodeEscapes(body);
     json parsed = json::parse(text, nullptr, /*allow_exceptions=*/false);
     if (!parsed.is_object()) return false;

@@ -9,6 +9,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "suite/module/json_limits.h"
+
 namespace srvkit {
 
 class JMapTable {
@@ -16,7 +18,8 @@ public:
     // Replaces the content with the JSON object in utf8. Anything but an
     // object (an array, a scalar, text that isn't JSON) fails and leaves
     // the table empty. Without convertEscapes, "\u" escapes stay as the
-    // six characters they are written with.
+    // six characters they are written with. A document nested deeper than
+    // kMaxJsonDepth fails too.
     bool loadJson(std::string_view utf8, bool convertEscapes, bool wideKeys);
     void clear();
 

@@ -25,6 +25,27 @@ TEST(CommandErrors, ReadValueWithABadTypeNumberEndsTheProgram) {
     }
 }
 
+// An allocation that fails inside a command is the runtime error naming its
+// size, whether the runtime heap or C++ allocation failed: never an
+// exception escaping the program.
+TEST(CommandErrors, AllocationFailureInACommandIsTheAllocationError) {
+    const struct {
+        const char* scenario;
+        const char8_t* message;
+    } cases[] = {
+        {"huge-blank-text", u8"分配 2147483633 字节内存失败!"},
+        {"huge-vector-command", u8"分配 2147418112 字节内存失败!"},
+    };
+    for (const auto& c : cases) {
+        ProbeRun probe = runCommandsProbe(c.scenario);
+        EXPECT_EQ(probe.run.exitCode, 0xFFFFFFFFu) << c.scenario;
+        EXPECT_FALSE(probe.logged("returned")) << c.scenario;
+        ASSERT_EQ(probe.run.boxes.size(), 1u) << c.scenario;
+        EXPECT_EQ(probe.run.boxes[0].caption, u8s(u8"错误"));
+        EXPECT_EQ(probe.run.boxes[0].text, runtimeErrorText(u8s(c.message))) << c.scenario;
+    }
+}
+
 TEST(MessageBoxCommand, ShownTextsAndCaptions) {
     ProbeRun probe = runCommandsProbe("message-boxes");
     EXPECT_EQ(probe.run.exitCode, 0u);

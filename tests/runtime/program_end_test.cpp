@@ -86,6 +86,34 @@ TEST(ProgramEnd, EndFromWorkerThreadRunsOnTheMainThread) {
     EXPECT_FALSE(contains(probe.log, "worker-returned"));
 }
 
+// Shutdown with a worker still running: nothing is unloaded while it may run
+// (library end after the worker's last step), a worker that can't be joined
+// ends the process without the unloading (no library end), and a worker's
+// end request during shutdown waits for the main thread's end instead of
+// cutting it short with its own code.
+TEST(ProgramEnd, ShutdownWaitsForRunningWorkers) {
+    ProbeRun joined = runProbe("worker-joined");
+    EXPECT_EQ(joined.run.exitCode, 0u);
+    size_t done = joined.log.find("worker-done"), end = joined.log.find("notify-end");
+    ASSERT_NE(done, std::string::npos) << joined.log;
+    ASSERT_NE(end, std::string::npos) << joined.log;
+    EXPECT_LT(done, end) << joined.log;
+
+    DWORD start = GetTickCount();
+    ProbeRun stuck = runProbe("worker-stuck");
+    EXPECT_FALSE(stuck.run.timedOut);
+    EXPECT_LT(GetTickCount() - start, 20000u) << "shutdown gave up on the worker";
+    EXPECT_EQ(stuck.run.exitCode, 0u);
+    EXPECT_TRUE(contains(stuck.log, "exit-stop"));
+    EXPECT_FALSE(contains(stuck.log, "notify-end")) << stuck.log;
+
+    ProbeRun ends = runProbe("worker-ends-in-shutdown");
+    EXPECT_EQ(ends.run.exitCode, 0u) << "the main thread's end, not the worker's 5";
+    EXPECT_TRUE(contains(ends.log, "notify-end")) << ends.log;
+    EXPECT_TRUE(contains(ends.log, "crt-exit")) << ends.log;
+    EXPECT_FALSE(contains(ends.log, "worker-returned"));
+}
+
 TEST(ProgramEnd, RuntimeErrorShowsItsMessageAndEndsWithMinusOne) {
     ProbeRun probe = runProbe("error");
     EXPECT_EQ(probe.run.exitCode, 0xFFFFFFFFu);

@@ -15,6 +15,7 @@
 #include "runtime/runtime_error.h"
 #include "runtime/service_request.h"
 #include "runtime/window_system.h"
+#include "runtime/worker_threads.h"
 
 namespace {
 
@@ -97,6 +98,52 @@ void openProbeWindow(UINT closeAfterMs) {
     if (closeAfterMs) SetTimer(gWindows.window, 1, closeAfterMs, nullptr);
 }
 
+// Shutdown with a worker of the program still running: the exit handler
+// asks it to stop (the event) and the worker answers as the scenario says.
+HANDLE gStopWorker = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+constexpr DWORD kWorkerStopMs = 300;
+constexpr DWORD kNeverStops = 60000;
+
+void askWorkerToStop() {
+    logLine("exit-stop");
+    SetEvent(gStopWorker);
+    Sleep(kWorkerStopMs);  // a worker's end request arrives while shutdown runs
+}
+
+DWORD WINAPI stopsWhenAsked(void*) {
+    WaitForSingleObject(gStopWorker, INFINITE);
+    Sleep(kWorkerStopMs * 2);  // still winding down when the handlers are done
+    logLine("worker-done");
+    return 0;
+}
+
+DWORD WINAPI neverStops(void*) {
+    Sleep(kNeverStops);
+    return 0;
+}
+
+DWORD WINAPI endsWhenAsked(void*) {
+    WaitForSingleObject(gStopWorker, INFINITE);
+    rt::serviceTable().endProgram(5);
+    logLine("worker-returned");
+    return 0;
+}
+
+// Logs at the C runtime's exit, after WinMain returned: the process ended
+// the normal way.
+struct ExitWitness {
+    ~ExitWitness() {
+        if (!gLogPath.empty()) logLine("crt-exit");
+    }
+} gExitWitness;
+
+void startTrackedWorker(LPTHREAD_START_ROUTINE routine) {
+    rt::serviceTable().auxiliary(rt::kAuxRegisterExitHandler, reinterpret_cast<uint32_t>(&askWorkerToStop), 0, 0,
+                                 0);
+    DWORD id = 0;
+    CloseHandle(rt::startWorker(&CreateThread, routine, nullptr, &id));
+}
+
 DWORD WINAPI endFromWorker(void*) {
     Sleep(100);
     rt::serviceTable().endProgram(5);
@@ -143,6 +190,12 @@ extern "C" int rtStartRoutine() {
     } else if (scenario == "worker") {
         openProbeWindow(0);
         CloseHandle(CreateThread(nullptr, 0, endFromWorker, nullptr, 0, nullptr));
+    } else if (scenario == "worker-joined") {
+        startTrackedWorker(&stopsWhenAsked);
+    } else if (scenario == "worker-stuck") {
+        startTrackedWorker(&neverStops);
+    } else if (scenario == "worker-ends-in-shutdown") {
+        startTrackedWorker(&endsWhenAsked);
     }
     rt::serviceTable().runStartWindowLoop();
     logLine("loop-returned");

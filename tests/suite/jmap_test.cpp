@@ -6,6 +6,7 @@
 #include "runtime/service_request.h"
 #include "suite/forward_table.h"
 #include "suite/jmap.h"
+#include "suite/module/json_limits.h"
 #include "tests/suite/suite_test_support.h"
 #include "tests/support/msgbox_watch.h"
 
@@ -88,6 +89,28 @@ TEST(JMapLoad, AnythingButAnObjectFailsAndEmptiesTheTable) {
     }
     EXPECT_TRUE(table.fromJson("  \r\n{\"a\": \"2\"}\n"));
     EXPECT_EQ(takeText(table.getString("a")), "2");
+}
+
+// A value nested past the limit would make reading it as text recurse as
+// deep as the input: such a document is not loaded at all. Brackets inside
+// strings don't count.
+TEST(JMapLoad, NestingIsBoundedAndTheLimitItselfIsAccepted) {
+    auto nested = [](size_t depth, const char* member) {
+        return "{\"" + std::string(member) + "\":" + std::string(depth - 1, '[') + "\"v\"" +
+               std::string(depth - 1, ']') + ",\"k\":\"[[[[\"}";
+    };
+    const struct {
+        size_t depth;
+        bool loads;
+    } cases[] = {{srvkit::kMaxJsonDepth, true}, {srvkit::kMaxJsonDepth + 1, false}, {20000, false}};
+    for (const auto& c : cases) {
+        JMap table;
+        std::string body = nested(c.depth, "lj");
+        EXPECT_EQ(table.fromJson(body.c_str()), c.loads) << c.depth;
+        std::string lj = takeText(table.getString("lj"));
+        EXPECT_EQ(lj.empty(), !c.loads) << c.depth;
+        EXPECT_EQ(takeText(table.getString("k")), c.loads ? "[[[[" : "") << c.depth;
+    }
 }
 
 TEST(JMapLoad, OnlyTextAndByteSetDataAndKnownEncodingsAreAccepted) {

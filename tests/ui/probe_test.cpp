@@ -68,6 +68,14 @@ TEST(UiProbe, WorkerRequestsTakeEffectInOrderWithAnOwnedMessageBox) {
     EXPECT_EQ(probe.log, expected);
 }
 
+TEST(UiProbe, AWorkersRequestsAfterItsWindowWentRunNowhere) {
+    ProbeRun probe = runProbe("late-worker");
+    EXPECT_FALSE(probe.run.timedOut);
+    EXPECT_EQ(probe.run.exitCode, 0u);
+    EXPECT_TRUE(probe.run.boxes.empty()) << "no runtime error for a window that went";
+    EXPECT_NE(probe.log.find("late requests timer=0\n"), std::string::npos) << probe.log;
+}
+
 TEST(UiProbe, AnUnreadableTemplateStopsStartUp) {
     ProbeRun probe = runProbe("badtemplate");
     EXPECT_EQ(probe.run.exitCode, 0xFFFFFFFFu);

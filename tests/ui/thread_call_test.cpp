@@ -8,13 +8,15 @@
 #include <thread>
 
 #include "runtime/heap.h"
+#include "runtime/thread_call.h"
 #include "tests/ui/ui_test_support.h"
 #include "ui/controls/draw_panel.h"
 #include "ui/controls/property_blocks.h"
 #include "ui/window_requests.h"
-#include "ui/window_thread_call.h"
 
 using namespace ui;
+using rt::runOnThreadOf;
+using rt::ThreadCallResult;
 
 namespace {
 
@@ -28,7 +30,7 @@ LRESULT CALLBACK recordingProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
 
 LRESULT CALLBACK requestTakingProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     LRESULT result = 0;
-    if (handleWindowThreadCall(message, wParam, lParam, result)) return result;
+    if (rt::handleThreadCall(message, wParam, lParam, result)) return result;
     return DefWindowProcA(hwnd, message, wParam, lParam);
 }
 
@@ -74,7 +76,7 @@ TEST(WindowThreadCall, WorkerRequestsArriveInOrderAndTakeEffectBeforeTheWorkerGo
             if (!read || caption != read) ++mismatches;
             rt::rtFree(read);
             if (readUnitProperty(id, t, 8) != static_cast<uint32_t>(i)) ++mismatches;
-            runOnWindowThread(window, [&] {
+            runOnThreadOf(window, [&] {
                 if (GetCurrentThreadId() != uiThread) ++wrongThread;
             });
         }
@@ -127,19 +129,20 @@ TEST(WindowThreadCall, AGoneWindowOrThreadNeverBlocksTheCaller) {
         WaitForSingleObject(release, INFINITE);   // never handles messages
     });
     while (!window.load()) Sleep(1);
-    std::atomic<bool> ran{false}, returned{false}, result{true};
+    std::atomic<bool> ran{false}, returned{false};
+    std::atomic<ThreadCallResult> result{ThreadCallResult::ran};
     std::thread caller([&] {
-        result = runOnWindowThread(window.load(), [&] { ran = true; });
+        result = runOnThreadOf(window.load(), [&] { ran = true; });
         returned = true;
     });
     SetEvent(release);
     owner.join();
     caller.join();
     EXPECT_TRUE(returned);
-    EXPECT_FALSE(result);
+    EXPECT_EQ(result.load(), ThreadCallResult::windowGone);
     EXPECT_FALSE(ran);
     // And after it is gone.
-    EXPECT_FALSE(runOnWindowThread(window.load(), [&] { ran = true; }));
+    EXPECT_EQ(runOnThreadOf(window.load(), [&] { ran = true; }), ThreadCallResult::windowGone);
     EXPECT_FALSE(ran);
     CloseHandle(release);
 }
@@ -156,8 +159,17 @@ TEST(WindowThreadCall, ARequestOnAPumpingThreadRunsThere) {
     });
     while (!window.load()) Sleep(1);
     DWORD ranOn = 0;
-    EXPECT_TRUE(runOnWindowThread(window.load(), [&] { ranOn = GetCurrentThreadId(); }));
+    EXPECT_EQ(runOnThreadOf(window.load(), [&] { ranOn = GetCurrentThreadId(); }), ThreadCallResult::ran);
     EXPECT_EQ(ranOn, ownerThread);
+    // A request that throws ran once, there, and says so; the exception
+    // stays on the window's side.
+    int runs = 0;
+    EXPECT_EQ(runOnThreadOf(window.load(), [&] { ++runs; throw 1; }), ThreadCallResult::failed);
+    EXPECT_EQ(runs, 1);
+    // A call message that names no pending call of ours (another process's,
+    // say) runs nothing and is harmless.
+    EXPECT_EQ(SendMessageA(window.load(), rt::kMsgThreadCall, 0, 0x1234567), 0);
+    EXPECT_EQ(SendMessageA(window.load(), rt::kMsgThreadCall, 0, 0), 0);
     stop = true;
     PostMessageA(window.load(), WM_NULL, 0, 0);
     owner.join();

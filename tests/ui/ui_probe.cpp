@@ -16,6 +16,7 @@
 #include "runtime/libraries.h"
 #include "runtime/runtime_app.h"
 #include "runtime/service_request.h"
+#include "runtime/worker_threads.h"
 #include "ui/program_window.h"
 #include "ui/window_requests.h"
 #include "ui/window_runtime.h"
@@ -99,6 +100,32 @@ HandlerResult startWorker(const uint32_t*, uint32_t) {
     return HandlerResult::none();
 }
 
+// A worker whose window went while it worked: its requests find the window
+// gone and run nowhere, without a runtime error.
+HANDLE gWindowGone = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+
+DWORD WINAPI requestsAfterClose(void*) {
+    WaitForSingleObject(gWindowGone, INFINITE);
+    const char* caption = "late";
+    writeUnitProperty(kProgressWindowId, kUnitInfoLabel, 8, -1, reinterpret_cast<uint32_t>(caption));
+    uint64_t interval = readUnitProperty(kProgressWindowId, kUnitRefreshTimer, 8);
+    fillPanelRect(kProgressWindowId, kUnitProgressPanel, 0, 20, 290, 0);
+    destroyWindow(kProgressWindowId, false);
+    logLine("late requests timer=" + std::to_string(interval));
+    return 0;
+}
+
+HandlerResult startLateWorker(const uint32_t*, uint32_t) {
+    DWORD id = 0;
+    CloseHandle(rt::startWorker(&CreateThread, &requestsAfterClose, nullptr, &id));
+    return HandlerResult::none();
+}
+
+HandlerResult releaseLateWorker(const uint32_t*, uint32_t) {
+    SetEvent(gWindowGone);
+    return HandlerResult::none();
+}
+
 void CALLBACK closeAfterTime(HWND, UINT, UINT_PTR id, DWORD) {
     KillTimer(nullptr, id);
     destroyWindow(kProgressWindowId, true);
@@ -118,6 +145,9 @@ extern "C" int rtStartRoutine() {
         gHandlers[kSlotWindowDestroyed] = &logDestroyed;
     } else if (what == "worker") {
         gHandlers[kSlotStartUpdate] = &startWorker;
+    } else if (what == "late-worker") {
+        gHandlers[kSlotStartUpdate] = &startLateWorker;
+        gHandlers[kSlotWindowDestroyed] = &releaseLateWorker;
     }
     ui::installWindowRuntime();
     rt::serviceTable().auxiliary(rt::kAuxRuntimeInit, 0, 0, 0, 0);
@@ -128,6 +158,7 @@ extern "C" int rtStartRoutine() {
     int32_t loaded = rt::requestService(rt::kSvcLoadWindow, static_cast<int32_t>(reinterpret_cast<uintptr_t>(load)), 0);
     logLine("loaded=" + std::to_string(loaded));
     if (what == "show") SetTimer(nullptr, 0, gArgs.size() > 3 ? std::stoul(gArgs[3]) : 3000, &closeAfterTime);
+    if (what == "late-worker") SetTimer(nullptr, 0, 500, &closeAfterTime);
     rt::serviceTable().runStartWindowLoop();
     logLine("loop-returned");
     return 0;

@@ -4,6 +4,7 @@
 
 #include "ui/controls/caption_painter.h"
 #include "ui/controls/controls.h"
+#include "ui/event_dispatch.h"
 #include "ui/gdi_object.h"
 #include "ui/window_loader.h"
 #include "ui/window_requests.h"
@@ -146,7 +147,10 @@ bool WindowControl::close() {
 
 LRESULT WindowControl::windowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-        case WM_CLOSE: close(); return 0;
+        case WM_CLOSE:
+            if (handlerRunning()) closeAfterHandlers(handle());
+            else close();
+            return 0;
         case WM_COMMAND:
             if (HIWORD(wParam) == 0 && lParam == 0 && raiseMenuCommand(windowId(), LOWORD(wParam))) return 0;
             break;
