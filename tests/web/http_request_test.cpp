@@ -199,3 +199,24 @@ TEST_F(HttpRequest, UnreachableServerGivesEmptyOutputs) {
     EXPECT_EQ(headers.value, nullptr);
     EXPECT_EQ(received.value, nullptr);
 }
+
+// A server that drips its body or never answers resets or escapes the
+// object's per-step time-outs: the whole exchange still ends within twice
+// the time-out. Nothing is read from a request whose send failed or was
+// aborted (the object may crash on it).
+TEST_F(HttpRequest, AnExchangeEndsWithinTwiceItsTimeOut) {
+    constexpr int32_t kTimeoutSeconds = 1;
+    constexpr DWORD kLimitMs = 2 * kTimeoutSeconds * 1000 + 1500;
+    for (const char* path : {"/drip/100?ms=300", "/silent", "/stall/100000?after=10&seconds=30"}) {
+        TextVar url(faultUrl(path));
+        TextVar headers("old");
+        int32_t status = 7;
+        const DWORD start = GetTickCount();
+        std::string body = takeBytes(
+            httpRequest(&url, {}, {}, {}, {}, {}, &headers, &status, {}, {}, {}, kTimeoutSeconds));
+        EXPECT_LT(GetTickCount() - start, kLimitMs) << path;
+        EXPECT_EQ(body, "") << path;
+        EXPECT_EQ(status, 0) << path;
+        EXPECT_EQ(headers.value, nullptr) << path;
+    }
+}
