@@ -1,6 +1,7 @@
 // Commands that end the program, and message boxes, seen from outside.
 #include <gtest/gtest.h>
 
+#include "runtime/data_cell.h"
 #include "tests/commands/probe_run.h"
 
 using namespace testing_support;
@@ -44,6 +45,15 @@ TEST(CommandErrors, AllocationFailureInACommandIsTheAllocationError) {
         EXPECT_EQ(probe.run.boxes[0].caption, u8s(u8"错误"));
         EXPECT_EQ(probe.run.boxes[0].text, runtimeErrorText(u8s(c.message))) << c.scenario;
     }
+}
+
+// Any other exception stops at the command: its caller goes on with the
+// result as the command left it, and the program doesn't end.
+TEST(CommandErrors, AnExceptionInACommandStopsAtTheCommand) {
+    ProbeRun probe = runCommandsProbe("throwing-command");
+    EXPECT_EQ(probe.run.exitCode, 0u);
+    EXPECT_TRUE(probe.run.boxes.empty());
+    EXPECT_TRUE(probe.logged("returned type=" + std::to_string(rt::kTypeInt))) << probe.log;
 }
 
 TEST(MessageBoxCommand, ShownTextsAndCaptions) {

@@ -1,6 +1,7 @@
 // Command scenarios of the commands probe: runtime errors and message boxes.
 #include "tests/commands/commands_probe_scenarios.h"
 
+#include <stdexcept>
 #include <vector>
 
 #include "runtime/commands/commands.h"
@@ -11,6 +12,12 @@ namespace {
 // Sizes no 32-bit process can have in one block.
 constexpr int32_t kHugeBlankCount = 0x7FFFFFF0;
 constexpr size_t kHugeVectorSize = 0x7FFF0000;
+
+// A command that fails with some other exception.
+void throwingCommand(rt::DataCell* result, int32_t, rt::DataCell*) {
+    result->setInt(1);
+    throw std::runtime_error("lost");
+}
 
 // A command whose C++ allocation fails inside it.
 void vectorCommand(rt::DataCell* result, int32_t, rt::DataCell*) {
@@ -37,6 +44,9 @@ void runCommandScenario(const std::string& scenario) {
     } else if (scenario == "huge-blank-text") {
         OwnedText text = blankText(kHugeBlankCount);
         probeLog("returned");
+    } else if (scenario == "throwing-command") {
+        rt::DataCell result = rt::serviceTable().callCoreCommand(&throwingCommand, 0, nullptr);
+        probeLog("returned type=" + std::to_string(result.type));
     } else if (scenario == "huge-vector-command") {
         rt::serviceTable().callCoreCommand(&vectorCommand, 0, nullptr);
         probeLog("returned");

@@ -166,10 +166,18 @@ TEST(WindowThreadCall, ARequestOnAPumpingThreadRunsThere) {
     int runs = 0;
     EXPECT_EQ(runOnThreadOf(window.load(), [&] { ++runs; throw 1; }), ThreadCallResult::failed);
     EXPECT_EQ(runs, 1);
-    // A call message that names no pending call of ours (another process's,
-    // say) runs nothing and is harmless.
-    EXPECT_EQ(SendMessageA(window.load(), rt::kMsgThreadCall, 0, 0x1234567), 0);
+    // A call message that names no pending call of ours runs nothing, even
+    // when its parameter is the address of something shaped like a request
+    // (another process could send any number).
+    bool forgedRan = false;
+    std::function<void()> forged = [&] { forgedRan = true; };
+    struct {
+        const std::function<void()>* request;
+        ThreadCallResult result;
+    } lookalike{&forged, ThreadCallResult::windowGone};
+    EXPECT_EQ(SendMessageA(window.load(), rt::kMsgThreadCall, 0, reinterpret_cast<LPARAM>(&lookalike)), 0);
     EXPECT_EQ(SendMessageA(window.load(), rt::kMsgThreadCall, 0, 0), 0);
+    EXPECT_FALSE(forgedRan);
     stop = true;
     PostMessageA(window.load(), WM_NULL, 0, 0);
     owner.join();
