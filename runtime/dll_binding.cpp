@@ -21,6 +21,7 @@ const char* const kDllLibraryNames[kDllCommandCount] = {
     "ole32.dll",   "ole32.dll",   "msvcrt.dll",  "Kernel32.dll", "kernel32.dll",
     "kernel32.dll", "ntdll.dll",  "Wininet.dll", "Wininet.dll",  "Wininet.dll",
     "Wininet.dll", "",            "Wininet.dll", "wininet.dll",  "wininet.dll",
+    "wininet.dll",
 };
 const char* const kDllEntryNames[kDllCommandCount] = {
     "CoInitialize",      "CoUninitialize",   "strlen",
@@ -28,6 +29,7 @@ const char* const kDllEntryNames[kDllCommandCount] = {
     "sprintf",           "InternetGetConnectedState", "InternetOpenA",
     "InternetOpenUrlA",  "InternetReadFile", "CallWindowProcA",
     "InternetCloseHandle", "InternetOpenA",  "HttpQueryInfoA",
+    "InternetCombineUrlA",
 };
 
 namespace {

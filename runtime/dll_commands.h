@@ -28,7 +28,8 @@ enum DllCommand : uint32_t {
     kDllInternetCloseHandle = 12,
     kDllInternetOpenA2 = 13,           // the same export, declared a second time
     kDllHttpQueryInfoA = 14,
-    kDllCommandCount = 15,
+    kDllInternetCombineUrlA = 15,      // resolves the download's redirect targets
+    kDllCommandCount = 16,
 };
 extern const char* const kDllLibraryNames[kDllCommandCount];
 extern const char* const kDllEntryNames[kDllCommandCount];

@@ -3,13 +3,17 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
+#include <mutex>
 #include <new>
 #include <string>
 #include <vector>
 
 #include "runtime/dll_commands.h"
 #include "runtime/heap.h"
+#include "web/blocking_calls.h"
 #include "web/local_file.h"
 
 namespace web {
@@ -25,35 +29,76 @@ constexpr uint32_t kOpenPreconfig = 0;                   // INTERNET_OPEN_TYPE_P
 constexpr uint32_t kOpenPreconfigNoAutoProxy = 4;        // INTERNET_OPEN_TYPE_PRECONFIG_WITH_NO_AUTOPROXY
 constexpr uint32_t kDownloadFlags = 0x84000100;          // RELOAD | NO_CACHE_WRITE | PRAGMA_NOCACHE
 constexpr uint32_t kSizeQueryFlags = 0x80000000;         // RELOAD
+constexpr uint32_t kNoAutoRedirect = 0x00200000;         // INTERNET_FLAG_NO_AUTO_REDIRECT
 constexpr uint32_t kQueryContentLength = 5;              // HTTP_QUERY_CONTENT_LENGTH
+constexpr uint32_t kQueryLocation = 33;                  // HTTP_QUERY_LOCATION
 constexpr uint32_t kQueryStatusNumber = 19 | 0x20000000; // HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER
+constexpr uint32_t kCombineNoEncode = 0x20000000;        // ICU_NO_ENCODE: the target as the server wrote it
+constexpr uint32_t kMaxHeaderText = 4096;
+constexpr uint32_t kFirstErrorStatus = 400;
+constexpr uint32_t kStatusOk = 200;
+constexpr uint32_t kZeroElapsedMs = 10;  // reported instead of 0 ms
 
 uint32_t __stdcall systemTickCount() { return GetTickCount(); }
 int __stdcall systemWriteFile(void* file, const void* data, uint32_t size, unsigned long* written, void* overlapped) {
     return WriteFile(file, data, size, written, static_cast<OVERLAPPED*>(overlapped));
 }
-DownloadSystem gSystem{&systemTickCount, &systemWriteFile};
+DownloadSystem gSystem{&systemTickCount, &systemWriteFile, kDownloadStallMs};
 
 uint32_t word(const void* p) { return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(p)); }
 
-// A WinINet handle, closed through the DLL command when its owner goes.
-class InternetHandle {
+// The stop events of the downloads in progress, by object: `stop` must reach
+// a download that waits for the network, and the object is only two words.
+class RunningDownloads {
 public:
-    explicit InternetHandle(uint32_t handle = 0) : handle_(handle) {}
-    ~InternetHandle() { close(); }
-    InternetHandle(const InternetHandle&) = delete;
-    InternetHandle& operator=(const InternetHandle&) = delete;
-    uint32_t get() const { return handle_; }
-    explicit operator bool() const { return handle_ != 0; }
-    // Forgets a handle that its parent's closing has closed already.
-    void release() { handle_ = 0; }
-    void close() {
-        if (handle_) callDll<int32_t, Stdcall>(rt::kDllInternetCloseHandle, handle_);
-        handle_ = 0;
+    void add(const HttpDownloader* owner, HANDLE event) {
+        std::lock_guard<std::mutex> guard(lock_);
+        entries_.push_back({owner, event});
+    }
+    void remove(HANDLE event) {
+        std::lock_guard<std::mutex> guard(lock_);
+        entries_.erase(std::remove_if(entries_.begin(), entries_.end(),
+                                      [event](const Entry& e) { return e.event == event; }),
+                       entries_.end());
+    }
+    // Under the lock, so an event is never set after its download removed it.
+    void signal(const HttpDownloader* owner) {
+        std::lock_guard<std::mutex> guard(lock_);
+        for (const Entry& e : entries_)
+            if (e.owner == owner) SetEvent(e.event);
     }
 
 private:
-    uint32_t handle_;
+    struct Entry {
+        const HttpDownloader* owner;
+        HANDLE event;
+    };
+    std::mutex lock_;
+    std::vector<Entry> entries_;
+};
+
+RunningDownloads& runningDownloads() {
+    static RunningDownloads downloads;
+    return downloads;
+}
+
+// One download call's stop event, findable by its object while the call lasts.
+class StopSignal {
+public:
+    explicit StopSignal(const HttpDownloader* owner) : event_(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {
+        if (event_) runningDownloads().add(owner, event_);
+    }
+    ~StopSignal() {
+        if (!event_) return;
+        runningDownloads().remove(event_);
+        CloseHandle(event_);
+    }
+    StopSignal(const StopSignal&) = delete;
+    StopSignal& operator=(const StopSignal&) = delete;
+    HANDLE event() const { return event_; }
+
+private:
+    HANDLE event_;
 };
 
 // Decimal digits of a signed value into `out` (room for 21 bytes).
@@ -91,6 +136,80 @@ uint32_t statusOf(uint32_t urlHandle) {
     return status;
 }
 
+constexpr uint32_t kRedirectStatuses[] = {301, 302, 303, 307, 308};
+bool isRedirect(uint32_t status) {
+    return std::find(std::begin(kRedirectStatuses), std::end(kRedirectStatuses), status) != std::end(kRedirectStatuses);
+}
+
+// A response header as text: its length asked first, then the text into
+// blanks of that length (empty when absent).
+std::string headerText(uint32_t urlHandle, uint32_t level) {
+    uint32_t needed = 0;
+    callDll<int32_t, Stdcall>(rt::kDllHttpQueryInfoA, urlHandle, level, 0u, word(&needed), 0u);
+    if (needed == 0 || needed >= kMaxHeaderText) return std::string();
+    std::string text(needed, ' ');
+    uint32_t size = needed + 1;
+    if (!callDll<int32_t, Stdcall>(rt::kDllHttpQueryInfoA, urlHandle, level, word(text.data()), word(&size), 0u))
+        return std::string();
+    if (size < needed) text.resize(size);
+    return text;
+}
+
+// `location` resolved against `base`; empty when there is none.
+std::string combineUrl(const std::string& base, const std::string& location) {
+    if (location.empty()) return std::string();
+    // Resolving only shortens or keeps the parts (nothing is encoded).
+    std::string combined(base.size() + location.size() + 1, '\0');
+    uint32_t size = static_cast<uint32_t>(combined.size());
+    if (!callDll<int32_t, Stdcall>(rt::kDllInternetCombineUrlA, word(base.c_str()), word(location.c_str()),
+                                   word(combined.data()), word(&size), kCombineNoEncode))
+        return std::string();
+    combined.resize(std::min<size_t>(size, std::strlen(combined.c_str())));
+    return combined;
+}
+
+struct Opened {
+    BlockingCalls::Outcome outcome;
+    uint32_t handle;  // held by the calls; 0 when the URL could not be opened
+};
+
+// Opens `url` and leaves it naming the final target. Redirects are followed
+// here, at most kDownloadMaxRedirects of them: WinINet's own following never
+// ends on a redirect loop under Wine.
+Opened openUrl(BlockingCalls& calls, uint32_t session, std::string& url, const std::string& headers, uint32_t flags) {
+    uint32_t headersWord = headers.empty() ? 0 : calls.keepText(headers.c_str());
+    uint32_t headerLength = static_cast<uint32_t>(headers.size());
+    for (uint32_t redirects = 0;; ++redirects) {
+        uint32_t handle = 0;
+        BlockingCalls::Outcome outcome =
+            calls.call(rt::kDllInternetOpenUrlA,
+                       {session, calls.keepText(url.c_str()), headersWord, headerLength, flags | kNoAutoRedirect, 0u},
+                       &handle);
+        if (outcome != BlockingCalls::kAnswered || !handle) return {outcome, 0};
+        calls.hold(handle);
+        if (!isRedirect(statusOf(handle))) return {outcome, handle};
+        std::string next;
+        if (redirects < kDownloadMaxRedirects) next = combineUrl(url, headerText(handle, kQueryLocation));
+        calls.close(handle);
+        if (next.empty()) return {outcome, 0};
+        url = next;
+    }
+}
+
+// Content-Length of `url` from a request on a session of its own, 0 when
+// unknown or when no answer came.
+int64_t remoteSize(const std::string& url, HANDLE stopEvent) {
+    BlockingCalls calls(stopEvent, gSystem.stallMs, 0);
+    static const char kNoAgent[] = "";
+    uint32_t session = callDll<uint32_t, Stdcall>(rt::kDllInternetOpenA2, word(kNoAgent), kOpenPreconfig, 0u, 0u, 0u);
+    if (!session) return 0;
+    calls.hold(session);
+    std::string target = url;
+    Opened opened = openUrl(calls, session, target, std::string(), kSizeQueryFlags);
+    std::string text = opened.handle ? headerText(opened.handle, kQueryContentLength) : std::string();
+    return textToInt64(text.c_str());  // the handles close with the calls, the unread request first
+}
+
 void setMessage(Opt<char**> message, int32_t result) {
     if (!message.given || !message.value) return;
     char* fresh = rt::makeText(downloadMessage(result));
@@ -112,83 +231,158 @@ HttpDownloader* copyDownloader(const HttpDownloader* self) {
     return copy;
 }
 
-void stopDownloader(HttpDownloader* self) { self->running = 0; }
+// The flag first: a download that wakes from its wait sees it cleared.
+void stopDownloader(HttpDownloader* self) {
+    self->running = 0;
+    runningDownloads().signal(self);
+}
 
-int32_t runDownload(HttpDownloader* self, char** url, char** localPath, Opt<DownloadProgressCallback> progress,
-                    Opt<int64_t> startOffset, Opt<char**> message) {
-    const char* urlText = url && *url ? *url : "";
-    const char* pathText = localPath ? *localPath : nullptr;
-
+uint32_t openSession() {
     uint32_t connection = 0;
     callDll<int32_t, Stdcall>(rt::kDllInternetGetConnectedState, word(&connection), 0u);
     std::string agent = "Agent" + std::to_string(static_cast<int32_t>(gSystem.tickCount()));
     uint32_t access = (connection & kConnectionProxy) ? kOpenPreconfig : kOpenPreconfigNoAutoProxy;
-    InternetHandle session(callDll<uint32_t, Stdcall>(rt::kDllInternetOpenA, word(agent.c_str()), access, 0u, 0u, 0u));
-    if (!session) return finish(message, kDownloadNoSession);
+    return callDll<uint32_t, Stdcall>(rt::kDllInternetOpenA, word(agent.c_str()), access, 0u, 0u, 0u);
+}
 
-    int64_t offset = startOffset.given ? startOffset.value : 0;
-    std::string range;
-    if (startOffset.given && offset > 0) {
-        char digits[24];
-        range = std::string("\r\nRange:bytes=") + formatDecimal(offset, digits) + "-";
-    }
-    std::vector<uint8_t> buffer(kChunkSize, 0);
+std::string rangeHeader(Opt<int64_t> startOffset) {
+    if (!startOffset.given || startOffset.value <= 0) return std::string();
+    char digits[24];
+    return std::string("\r\nRange:bytes=") + formatDecimal(startOffset.value, digits) + "-";
+}
 
-    InternetHandle request(callDll<uint32_t, Stdcall>(rt::kDllInternetOpenUrlA, session.get(), word(urlText),
-                                                      range.empty() ? 0u : word(range.c_str()),
-                                                      static_cast<uint32_t>(range.size()), kDownloadFlags, 0u));
-    if (!request) return finish(message, kDownloadUrlNotOpened);
+// The counts of one transfer.
+struct Counts {
+    int64_t total = 0;
+    int64_t downloaded = 0;  // start offset included
+    int64_t base = 0;        // the start offset the file continues from
+};
 
-    // An error page must never truncate or replace the local file.
-    uint32_t status = statusOf(request.get());
-    if (status >= 400) return finish(message, kDownloadUrlNotOpened);
-    // A server that ignores the range sends the whole file: start it over.
-    bool resume = offset > 0 && status != 200;
+// The target file: appended to when the server answered the range,
+// otherwise started anew.
+bool openTarget(LocalFile& file, const char* path, int64_t offset, bool resume, Counts& counts) {
+    if (offset <= 0 || !resume) return file.open(path, LocalFile::Mode::CreateOrTruncate);
+    DWORD attributes = path ? GetFileAttributesA(path) : INVALID_FILE_ATTRIBUTES;
+    bool exists = attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+    if (!file.open(path, exists ? LocalFile::Mode::OpenOrCreateKeep : LocalFile::Mode::CreateOrTruncate)) return false;
+    file.seekToEnd();
+    counts.downloaded = counts.base = offset;
+    return true;
+}
 
-    int64_t totalSize = 0, downloaded = 0, base = 0;
-    LocalFile file;
-    if (offset <= 0 || !resume) {
-        if (!file.open(pathText, LocalFile::Mode::CreateOrTruncate)) return finish(message, kDownloadFileNotOpened);
-    } else {
-        DWORD attributes = pathText ? GetFileAttributesA(pathText) : INVALID_FILE_ATTRIBUTES;
-        bool exists = attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-        if (!file.open(pathText, exists ? LocalFile::Mode::OpenOrCreateKeep : LocalFile::Mode::CreateOrTruncate))
-            return finish(message, kDownloadFileNotOpened);
-        file.seekToEnd();
-        downloaded = base = offset;
-    }
-    totalSize = queryRemoteSize(url);
-
-    uint32_t callback = progress.given ? word(reinterpret_cast<const void*>(progress.value)) : 0;
-    uint32_t startTick = gSystem.tickCount();
-    uint32_t elapsed = 10;
-    self->running = 1;
+void reportProgress(uint32_t callback, const Counts& counts, uint32_t elapsed) {
+    if (!callback) return;
     char totalText[24], downloadedText[24], receivedText[24];
+    callDll<int32_t, Stdcall>(rt::kDllCallWindowProcA, callback, word(formatDecimal(counts.total, totalText)),
+                              word(formatDecimal(counts.downloaded, downloadedText)), elapsed,
+                              word(formatDecimal(counts.downloaded - counts.base, receivedText)));
+}
+
+// One transfer loop, run as a job on the helper. The object, file and
+// counts are the caller's: used only while the job has reached the caller.
+struct Transfer {
+    HttpDownloader* self;
+    uint32_t request;
+    LocalFile* file;
+    Counts* counts;
+    uint32_t callback;
+    uint32_t startTick;
+    int32_t result;
+};
+constexpr int32_t kNextChunk = 2;  // not a result: the loop goes on
+
+int32_t endOfData(const Transfer& t) {
+    if (t.self->running == 0) return kDownloadStopped;
+    // Data that ends before the announced size is a failed read, not a file.
+    if (t.counts->total > 0 && t.counts->downloaded < t.counts->total) return kDownloadReadError;
+    return kDownloadDone;
+}
+
+// What one read brought: the chunk written and reported, or the loop's end.
+// A read that fails after a stop (its connection went) counts as the stop.
+int32_t takeChunk(Transfer& t, uint32_t readOk, uint32_t bytesRead, const uint8_t* data) {
+    if (!readOk) return t.self->running == 0 ? kDownloadStopped : kDownloadReadError;
+    if (bytesRead == 0) return endOfData(t);
+    // A lost chunk would leave a corrupt file behind a success.
+    if (!t.file->write(data, bytesRead)) return kDownloadReadError;
+    t.counts->downloaded += bytesRead;
+    uint32_t elapsed = gSystem.tickCount() - t.startTick;  // modulo 2^32, so a wrapped tick count still subtracts right
+    if (elapsed == 0) elapsed = kZeroElapsedMs;
+    reportProgress(t.callback, *t.counts, elapsed);
+    return kNextChunk;
+}
+
+void transferJob(BlockingCalls::JobSide& side, void* context) {
+    Transfer& t = *static_cast<Transfer*>(context);
+    if (!side.reach()) return;
     for (;;) {
-        if (self->running == 0) break;
-        uint32_t bytesRead = 0;
-        if (!callDll<int32_t, Stdcall>(rt::kDllInternetReadFile, request.get(), word(buffer.data()), kChunkSize,
-                                       word(&bytesRead)))
-            return finish(message, kDownloadReadError);
-        if (bytesRead == 0) break;
-        // A lost chunk would leave a corrupt file behind a success.
-        if (!file.write(buffer.data(), bytesRead)) return finish(message, kDownloadReadError);
-        downloaded += bytesRead;
-        elapsed = gSystem.tickCount() - startTick;  // modulo 2^32, so a wrapped tick count still subtracts right
-        if (elapsed == 0) elapsed = 10;
-        if (callback) {
-            callDll<int32_t, Stdcall>(rt::kDllCallWindowProcA, callback, word(formatDecimal(totalSize, totalText)),
-                                      word(formatDecimal(downloaded, downloadedText)), elapsed,
-                                      word(formatDecimal(downloaded - base, receivedText)));
+        if (t.self->running == 0) {
+            t.result = kDownloadStopped;
+            break;
+        }
+        uint32_t request = t.request;
+        side.letGo();
+        uint32_t* bytesRead = side.outWord();
+        *bytesRead = 0;
+        uint32_t readOk = callDll<int32_t, Stdcall>(rt::kDllInternetReadFile, request, word(side.buffer()), kChunkSize,
+                                                    word(bytesRead));
+        if (!side.reach()) return;
+        int32_t step = takeChunk(t, readOk, *bytesRead, side.buffer());
+        if (step != kNextChunk) {
+            t.result = step;
+            break;
         }
     }
+    side.letGo();
+}
+
+// The transfer loop, until end of data, a stop, a failure or a stall.
+int32_t transfer(HttpDownloader* self, BlockingCalls& calls, uint32_t request, LocalFile& file, Counts& counts,
+                 uint32_t callback) {
+    // A job that ended without a result (it threw) counts as a failed read.
+    Transfer t{self, request, &file, &counts, callback, gSystem.tickCount(), kDownloadReadError};
+    self->running = 1;
+    switch (calls.run(&transferJob, &t)) {
+        case BlockingCalls::kAnswered: return t.result;
+        case BlockingCalls::kStopped: return kDownloadStopped;
+        case BlockingCalls::kTimedOut: break;
+    }
+    return kDownloadReadError;
+}
+
+int32_t runDownload(HttpDownloader* self, char** url, char** localPath, Opt<DownloadProgressCallback> progress,
+                    Opt<int64_t> startOffset, Opt<char**> message) {
+    std::string target = url && *url ? *url : "";
+    const char* pathText = localPath ? *localPath : nullptr;
+    StopSignal stop(self);
+    BlockingCalls calls(stop.event(), gSystem.stallMs, kChunkSize);
+
+    uint32_t session = openSession();
+    if (!session) return finish(message, kDownloadNoSession);
+    calls.hold(session);
+    int64_t offset = startOffset.given ? startOffset.value : 0;
+    Opened opened = openUrl(calls, session, target, rangeHeader(startOffset), kDownloadFlags);
+    if (opened.outcome == BlockingCalls::kStopped) return finish(message, kDownloadStopped);
+    if (!opened.handle) return finish(message, kDownloadUrlNotOpened);
+    uint32_t request = opened.handle;
+
+    // An error page must never truncate or replace the local file.
+    uint32_t status = statusOf(request);
+    if (status >= kFirstErrorStatus) return finish(message, kDownloadUrlNotOpened);
+    // A server that ignores the range sends the whole file: start it over.
+    bool resume = offset > 0 && status != kStatusOk;
+
+    Counts counts;
+    LocalFile file;
+    if (!openTarget(file, pathText, offset, resume, counts)) return finish(message, kDownloadFileNotOpened);
+    counts.total = remoteSize(target, stop.event());
+
+    uint32_t callback = progress.given ? word(reinterpret_cast<const void*>(progress.value)) : 0;
+    int32_t result = transfer(self, calls, request, file, counts, callback);
     file.close();
-    session.close();
-    request.release();  // closing the session closed it
-    if (self->running == 0) return finish(message, kDownloadStopped);
-    // Data that ends before the announced size is a failed read, not a file.
-    if (totalSize > 0 && downloaded < totalSize) return finish(message, kDownloadReadError);
-    return finish(message, kDownloadDone);
+    calls.forget(request);  // the session closes with the calls, and closing it closes the request
+    if (result == kDownloadStopped) self->running = 0;  // also when the stop came before the loop began
+    return finish(message, result);
 }
 
 }  // namespace
@@ -209,30 +403,6 @@ const char* downloadMessage(int32_t result) {
     }
 }
 
-int64_t queryRemoteSize(char** url) {
-    const char* urlText = url && *url ? *url : "";
-    static const char kNoAgent[] = "";
-    InternetHandle session(
-        callDll<uint32_t, Stdcall>(rt::kDllInternetOpenA2, word(kNoAgent), kOpenPreconfig, 0u, 0u, 0u));
-    if (!session) return 0;
-    std::string text;
-    {
-        InternetHandle request(callDll<uint32_t, Stdcall>(rt::kDllInternetOpenUrlA, session.get(), word(urlText), 0u,
-                                                          0u, kSizeQueryFlags, 0u));
-        if (request) {
-            uint32_t needed = 0;
-            callDll<int32_t, Stdcall>(rt::kDllHttpQueryInfoA, request.get(), kQueryContentLength, 0u, word(&needed),
-                                      0u);
-            if (needed > 0 && needed < 4096) {
-                text.assign(needed, ' ');
-                uint32_t size = needed + 1;
-                if (!callDll<int32_t, Stdcall>(rt::kDllHttpQueryInfoA, request.get(), kQueryContentLength,
-                                               word(text.data()), word(&size), 0u))
-                    text.clear();
-            }
-        }
-    }
-    return textToInt64(text.c_str());
-}
+int64_t queryRemoteSize(char** url) { return remoteSize(url && *url ? *url : "", nullptr); }
 
 }  // namespace web

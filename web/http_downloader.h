@@ -14,7 +14,7 @@ enum DownloadResult : int32_t {
     kDownloadNoSession = -1,      // "网络连接错误"
     kDownloadUrlNotOpened = -2,   // "不能打开该URL"
     kDownloadFileNotOpened = -3,  // "不能打开本地文件"
-    kDownloadReadError = -4,      // "读文件出错": a failed read or write, or data short of the announced size
+    kDownloadReadError = -4,      // "读文件出错": a failed read or write, a stall, data short of the announced size
     kDownloadDone = 0,            // "下载成功"
     kDownloadStopped = 1,         // "下载已暂停"
 };
@@ -35,6 +35,8 @@ struct HttpDownloaderOps {
     HttpDownloader* (*copy)(const HttpDownloader* self);     // new runtime-heap object
     int32_t (*download)(HttpDownloader* self, char** url, char** localPath, Opt<DownloadProgressCallback> progress,
                         Opt<int64_t> startOffset, Opt<char**> message);
+    // From any thread; also ends at once a wait of the running download for
+    // the network (its result is then 1).
     void (*stop)(HttpDownloader* self);
 };
 extern const HttpDownloaderOps kHttpDownloaderOps;
@@ -58,11 +60,19 @@ static_assert(sizeof(HttpDownloader) == 8, "two words: operation table and runni
 // Content-Length of `url` from a request of its own (0 when unknown).
 int64_t queryRemoteSize(char** url);
 
-// The system calls a test needs to control: the tick source of the agent
-// name and of the elapsed time, and the local file's writes.
+// How long a download waits for the server's answer or for the next chunk
+// before it gives up (-2 while opening, -4 while reading). Wine reads until
+// the 10240-byte buffer is full, so a trickle slower than that counts too.
+constexpr uint32_t kDownloadStallMs = 30000;
+// Redirects followed before the download gives up with -2.
+constexpr uint32_t kDownloadMaxRedirects = 10;
+
+// What a test needs to control: the tick source of the agent name and of
+// the elapsed time, the local file's writes and the stall limit.
 struct DownloadSystem {
     uint32_t(__stdcall* tickCount)();
     int(__stdcall* writeFile)(void* file, const void* data, uint32_t size, unsigned long* written, void* overlapped);
+    uint32_t stallMs;
 };
 DownloadSystem& downloadSystem();
 

@@ -1,6 +1,7 @@
 // download against nginx (real Content-Length and Range/206) and our fault
-// server (no length, cut connections, ignored ranges, slow bodies).
+// server (no length, cut connections, ignored ranges, slow bodies, stalls, redirect loops).
 #include <gtest/gtest.h>
+#include <winsock2.h>
 #include <windows.h>
 
 #include <cstdlib>
@@ -294,6 +295,117 @@ TEST_F(Download, SizeQueryIsItsOwnRequestWithoutRange) {
     EXPECT_NE(ranged, std::string::npos) << requests;
     EXPECT_EQ(requests.find("\"Range\"", ranged + 1), std::string::npos) << requests;  // only the main request
     EXPECT_EQ(gCalls.back().total, "5000");
+}
+
+namespace {
+// A port that takes connections and answers none: the response headers
+// never come. It closes after `lifetimeMs`, which resets what still waits,
+// so a download that doesn't give up fails the test rather than hangs it.
+class SilentListener {
+public:
+    explicit SilentListener(DWORD lifetimeMs) : lifetimeMs_(lifetimeMs) {
+        WSADATA data;
+        WSAStartup(MAKEWORD(2, 2), &data);
+        socket_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        bind(socket_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        listen(socket_, SOMAXCONN);
+        int length = sizeof address;
+        getsockname(socket_, reinterpret_cast<sockaddr*>(&address), &length);
+        port_ = ntohs(address.sin_port);
+        done_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        closer_ = CreateThread(nullptr, 0, closeLater, this, 0, nullptr);
+    }
+    ~SilentListener() {
+        SetEvent(done_);
+        WaitForSingleObject(closer_, INFINITE);
+        CloseHandle(closer_);
+        CloseHandle(done_);
+    }
+    std::string url() const { return "http://127.0.0.1:" + std::to_string(port_) + "/x.bin"; }
+
+private:
+    static DWORD __stdcall closeLater(void* param) {
+        auto* self = static_cast<SilentListener*>(param);
+        WaitForSingleObject(self->done_, self->lifetimeMs_);
+        closesocket(self->socket_);
+        return 0;
+    }
+    DWORD lifetimeMs_;
+    SOCKET socket_;
+    uint16_t port_ = 0;
+    HANDLE done_, closer_;
+};
+
+struct StopLater {
+    HttpDownloader* downloader;
+    DWORD delayMs;
+};
+DWORD __stdcall stopAfterDelay(void* param) {
+    auto* later = static_cast<StopLater*>(param);
+    Sleep(later->delayMs);
+    later->downloader->stop();
+    return 0;
+}
+
+size_t countOf(const std::string& text, const std::string& part) {
+    size_t count = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+    return count;
+}
+}  // namespace
+
+// A download always ends: a server that stops sending, never answers or
+// redirects for ever, and a stop while a read waits for data.
+TEST_F(Download, EndsOnStallsRedirectLoopsAndStops) {
+    constexpr uint32_t kShortStallMs = 2000;  // room for a slow open on a busy machine
+    constexpr uint32_t kNoStop = 0, kStopAfterMs = 500;
+    constexpr uint32_t kLongWaitMs = 10000;  // what the servers hold back
+    constexpr DWORD kWithinMs = 6000;        // each case ends well before the held-back data comes
+    const std::string stalled = faultUrl("/stall/30000?after=1000&seconds=" + std::to_string(kLongWaitMs / 1000));
+    SilentListener silent(kLongWaitMs);  // its case comes first: the lifetime starts now
+    struct Case {
+        const char* name;
+        std::string url;
+        uint32_t stallMs, stopAfterMs;
+        int32_t result;
+        size_t loopRequests;  // requests of /loop the server saw
+        size_t patternBytes;  // the file then holds that many pattern bytes
+    };
+    const Case cases[] = {
+        {"headers never come", silent.url(), kShortStallMs, kNoStop, kDownloadUrlNotOpened, 0, 0},
+        {"stalled body", stalled, kShortStallMs, kNoStop, kDownloadReadError, 0, 0},
+        {"stop while a read waits", stalled, kDownloadStallMs, kStopAfterMs, kDownloadStopped, 0, 0},
+        {"redirect loop", faultUrl("/loop"), kShortStallMs, kNoStop, kDownloadUrlNotOpened, kDownloadMaxRedirects + 1,
+         0},
+        {"one relative redirect", faultUrl("/redirect?to=file/50000"), kShortStallMs, kNoStop, kDownloadDone, 0, 50000},
+    };
+    const uint32_t savedStall = downloadSystem().stallMs;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        downloadSystem().stallMs = c.stallMs;
+        takeFaultRequests();
+        HttpDownloader downloader;
+        StopLater later{&downloader, c.stopAfterMs};
+        HANDLE stopper = c.stopAfterMs ? CreateThread(nullptr, 0, stopAfterDelay, &later, 0, nullptr) : nullptr;
+        DWORD start = GetTickCount();
+        int32_t result = run(c.url, {}, &downloader);
+        DWORD took = GetTickCount() - start;
+        if (stopper) {
+            WaitForSingleObject(stopper, INFINITE);
+            CloseHandle(stopper);
+        }
+        EXPECT_EQ(result, c.result);
+        EXPECT_EQ(message(), testing_support::gbkToUtf8(downloadMessage(c.result)));
+        EXPECT_LT(took, kWithinMs);
+        EXPECT_EQ(countOf(takeFaultRequests(), "\"GET /loop "), c.loopRequests);
+        if (c.patternBytes) {
+            EXPECT_TRUE(local() == patternBytes(0, c.patternBytes)) << local().size() << " bytes";
+        }
+    }
+    downloadSystem().stallMs = savedStall;
 }
 
 TEST(DownloaderObject, CopyKeepsOperationsAndFlag) {
