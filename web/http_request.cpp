@@ -10,9 +10,9 @@
 #include "runtime/com/com_value.h"
 #include "runtime/dll_commands.h"
 #include "runtime/heap.h"
+#include "runtime/runtime_app.h"
 #include "web/cookies.h"
 #include "web/header_text.h"
-#include "web/request_deadline.h"
 #include "web/text_codecs.h"
 #include "web/text_util.h"
 
@@ -28,6 +28,7 @@ constexpr int32_t kIgnoreCertificateErrors = 0x3300;
 constexpr int64_t kDefaultTimeoutMs = 15000;
 // The whole exchange may take this many of its per-step time-outs.
 constexpr int64_t kStepsPerExchange = 2;
+constexpr int32_t kResponsePollSeconds = 1;  // whole seconds: a fraction reads as 0
 
 // The per-step time-out in milliseconds for the given seconds (0: the
 // default), without overflowing 32 bits.
@@ -59,7 +60,9 @@ public:
     }
     // A new text (nullptr when empty or on failure).
     char* text(const char* name) { return static_cast<char*>(run(rt::comGetText, name, {}).asPointer()); }
-    double number(const char* name) { return run(rt::comGetNumber, name, {}).asDouble(); }
+    double number(const char* name, std::vector<rt::DataCell> args = {}) {
+        return run(rt::comGetNumber, name, std::move(args)).asDouble();
+    }
     // The body as a byte set; the variant is cleared after conversion.
     uint8_t* bytes(const char* name) {
         rt::DataCell variant = run(rt::comGetVariant, name, {});
@@ -106,6 +109,24 @@ bool obtainObject(CallResources& res, Opt<rt::ComObjectBlock**> requestObject) {
     return res.object.unknown != nullptr;
 }
 
+// Waits for the answer to the send, polling so that the whole exchange can
+// be bounded: the object's own time-outs are per step (a server that sends a
+// byte now and then resets them forever), and a close waiting for the running
+// handler ends the wait at once. On the deadline or a close the exchange is
+// aborted, on this thread while no wait of the object runs. True when the
+// response has come.
+bool awaitResponse(RequestObject& request, DWORD startTick, uint32_t deadlineMs) {
+    for (;;) {
+        if (rt::RuntimeApp::instance().closePending()) break;
+        if (deadlineMs && GetTickCount() - startTick >= deadlineMs) break;
+        const bool arrived = request.number("WaitForResponse", {intCell(kResponsePollSeconds)}) != 0;
+        if (rt::lastComResult() != rt::kComOk) return false;  // the send failed
+        if (arrived) return true;
+    }
+    request.call("Abort", {});
+    return false;
+}
+
 template <typename T>
 T* slotOr(Opt<T*> parameter, T* fallback) {
     return (parameter.given && parameter.value) ? parameter.value : fallback;
@@ -123,6 +144,7 @@ uint8_t* httpRequest(char** url, Opt<int32_t> method, Opt<char**> body, Opt<char
                      Opt<int32_t> timeout, Opt<char**> proxyUser, Opt<char**> proxyPassword,
                      Opt<int32_t> credentialsFlag, Opt<rt::ComObjectBlock**> requestObject,
                      Opt<int32_t> mergeCookies, Opt<int32_t> addDefaultHeaders, Opt<int32_t> normalizeHeaderNames) {
+    const DWORD startTick = GetTickCount();
     rt::callDll<int32_t, rt::Stdcall>(rt::kDllCoInitialize, 0u);
     uint8_t* result = nullptr;
     {
@@ -136,13 +158,14 @@ uint8_t* httpRequest(char** url, Opt<int32_t> method, Opt<char**> body, Opt<char
             const char* userText = textIn(proxyUser);
 
             int32_t seconds = timeout.valueOr(0);
-            RequestDeadline deadline(res.object.unknown, exchangeDeadlineMs(seconds));
             if (seconds != -1) {
                 int32_t ms = stepTimeoutMs(seconds);
                 request.call("SetTimeouts", {intCell(ms), intCell(ms), intCell(ms), intCell(ms)});
             }
             if (proxyText && *proxyText) request.call("SetProxy", {intCell(kProxySettingProxy), textCell(proxyText)});
-            request.call("Open", {textCell(methodText), textCell(urlText), rt::DataCell::ofBool(false)});
+            // Sent asynchronously: only then can the wait for the answer be
+            // bounded and a waiting close end it (see awaitResponse).
+            request.call("Open", {textCell(methodText), textCell(urlText), rt::DataCell::ofBool(true)});
             if (noRedirect.valueOr(0))
                 request.setProperty("Option", {intCell(kOptionEnableRedirects), rt::DataCell::ofBool(false)});
             request.setProperty("Option", {intCell(kOptionSslErrorIgnoreFlags), intCell(kIgnoreCertificateErrors)});
@@ -189,8 +212,8 @@ uint8_t* httpRequest(char** url, Opt<int32_t> method, Opt<char**> body, Opt<char
             // After a failed or aborted send the object has no response to
             // give (reading one may even crash it): empty body and headers,
             // status 0.
-            const bool sendSucceeded = rt::lastComResult() == rt::kComOk;
-            const bool sent = !deadline.finish() && sendSucceeded;
+            const bool sent =
+                rt::lastComResult() == rt::kComOk && awaitResponse(request, startTick, exchangeDeadlineMs(seconds));
             char* headerBlock = nullptr;
             int32_t statusCode = 0;
             if (sent) {
