@@ -5,18 +5,22 @@ faults), the test updater recording every launch, and the message-box
 watcher recording message boxes and the status label's texts over time.
 
     e2e_test.py --bin BUILD/bin --port PORT [unittest args]
+
+UpdateFlowTest covers the flow against a well-behaved server,
+HostileServerTest the table of servers (and users) that misbehave.
 """
 import argparse
-import hashlib
 import json
 import math
 import os
+import re
 import shutil
 import subprocess
 import sys
 import tempfile
 import time
 import unittest
+from typing import Callable, NamedTuple, Optional, Tuple
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(os.path.dirname(HERE))
@@ -31,7 +35,16 @@ BIN = None
 PORT = None
 WINE = os.path.join(ROOT, "scripts", "wine")
 FETCHING = "正在获取更新程序，请等待..."
+PROGRESS = "已下载："
 TITLE = "提示信息"
+VERSION_PATH = "/" + tree.VERSION_FILE
+# Wine's report of a crash on the error output, as scripts/wine reads it, and
+# the status scripts/wine then exits with.
+CRASH_LINE = re.compile(r"^wine: Unhandled |Unhandled (exception|page fault|stack overflow)")
+CRASH_STATUS = 86
+# msgbox_watch's code for a program it killed at its time limit (0xDEAD; Wine
+# passes the low byte on).
+KILLED_STATUS = 0xAD
 
 
 def runtime_round(value, decimals):
@@ -49,13 +62,17 @@ def megabytes_text(size):
 
 
 class Run:
-    def __init__(self, exit_code, boxes, labels, launches, access, seconds):
+    def __init__(self, exit_code, stderr, boxes, labels, launches, access, fault_requests, started, seconds):
         self.exit_code = exit_code
+        self.crash_lines = [line for line in stderr.splitlines() if CRASH_LINE.search(line)]
         self.access = access  # [(path, status, body bytes sent)]
         self.requests = [path for path, _, _ in access]
+        self.fault_requests = fault_requests  # [(request line, arrival on time.monotonic())]
         self.boxes = boxes
-        self.labels = labels
+        self.labels = [entry["text"] for entry in labels]
+        self.label_ms = [entry["ms"] for entry in labels]  # since the program's start
         self.launches = launches
+        self.started = started  # time.monotonic() just before the start
         self.seconds = seconds
 
 
@@ -66,16 +83,32 @@ def read_json_lines(path):
         return [json.loads(line) for line in f if line.strip()]
 
 
-class UpdateFlowTest(unittest.TestCase):
+def nginx_extra(fault_port, routes=None):
+    """The server block's additions: the fault server under /pl/plmr/fault/,
+    a throttled folder, and `routes`: exact paths answered by a fault-server
+    route, {path: route}, on which nginx waits for a silent server longer
+    than any run lasts."""
+    extra = """
+        location /pl/plmr/fault/ {{ proxy_pass http://127.0.0.1:{fault}/; proxy_buffering off; }}
+        location /pl/plmr/throttled/ {{ limit_rate 300k; }}
+""".format(fault=fault_port)
+    for path, route in sorted((routes or {}).items()):
+        extra += ("        location = {path} {{ rewrite ^ {route} break; proxy_pass http://127.0.0.1:{fault};"
+                  " proxy_buffering off; proxy_read_timeout 600s; }}\n").format(path=path, route=route,
+                                                                             fault=fault_port)
+    return extra
+
+
+class ProgramTestCase(unittest.TestCase):
+    """One nginx (and our fault server) per class; each test gets a fresh
+    install directory in the prefix and fresh records."""
+
     @classmethod
     def setUpClass(cls):
         cls.fault = FaultServerThread().start()
         cls.www = tempfile.mkdtemp(prefix="pelmora-e2e-www-")
-        extra = """
-        location /pl/plmr/fault/ {{ proxy_pass http://127.0.0.1:{fault}/; proxy_buffering off; }}
-        location /pl/plmr/throttled/ {{ limit_rate 300k; }}
-""".format(fault=cls.fault.port)
-        cls.nginx = Nginx(cls.www, port=PORT, extra=extra).start()
+        cls.routes = {}
+        cls.nginx = Nginx(cls.www, port=PORT, extra=nginx_extra(cls.fault.port)).start()
         cls.prefix = os.path.join(os.path.dirname(BIN), "wineprefix")
         with open(os.path.join(BIN, "test_updater.exe"), "rb") as f:
             cls.base_updater = f.read()
@@ -86,6 +119,16 @@ class UpdateFlowTest(unittest.TestCase):
         cls.fault.stop()
         shutil.rmtree(cls.www, ignore_errors=True)
 
+    @classmethod
+    def serve_routes(cls, routes):
+        """Restarts nginx with these exact-path fault routes (see nginx_extra)."""
+        if routes == cls.routes:
+            return
+        cls.nginx.stop()
+        cls.nginx.extra = nginx_extra(cls.fault.port, routes)
+        cls.nginx.start()
+        cls.routes = dict(routes)
+
     def setUp(self):
         self.work = tempfile.mkdtemp(prefix="pelmora-e2e-")
         for entry in os.listdir(self.www):
@@ -94,17 +137,19 @@ class UpdateFlowTest(unittest.TestCase):
         subprocess.run([WINE, os.path.join(BIN, "test_updater.exe")], check=True,
                        env=dict(os.environ, PELMORA_LAUNCH_LOG=windows_path(os.path.join(self.work, "warmup.log"))))
         self.install = tree.install_dir(self.prefix)
-        shutil.rmtree(self.install, ignore_errors=True)
-        os.makedirs(self.install)
         self.updater_path = os.path.join(self.install, tree.UPDATER_NAME)
+        self.clear_install_dir()
         self.old = tree.updater_variant(self.base_updater, "old")
         self.new = tree.updater_variant(self.base_updater, "new", 600_000)
-        open(self.nginx.access_log, "w").close()  # this test's requests only
 
     def tearDown(self):
         shutil.rmtree(self.work, ignore_errors=True)
 
     # --- helpers ---------------------------------------------------------
+
+    def clear_install_dir(self):
+        shutil.rmtree(self.install, ignore_errors=True)
+        os.makedirs(self.install)
 
     def install_old(self):
         with open(self.updater_path, "wb") as f:
@@ -114,34 +159,53 @@ class UpdateFlowTest(unittest.TestCase):
         with open(self.updater_path, "rb") as f:
             return f.read()
 
-    def run_program(self, close_on_label=None, timeout_ms=90000):
-        boxes = os.path.join(self.work, "boxes.json")
-        labels = os.path.join(self.work, "labels.json")
-        launches = os.path.join(self.work, "launches.json")
+    def run_program(self, close_on_label=None, close_after_ms=None, timeout_ms=90000):
+        """Runs the program once under the watcher. It fails the test when
+        Wine reported a crash, whatever the exit code."""
+        records = tempfile.mkdtemp(dir=self.work)
+        boxes = os.path.join(records, "boxes.json")
+        labels = os.path.join(records, "labels.json")
+        launches = os.path.join(records, "launches.json")
         command = [WINE, os.path.join(BIN, "msgbox_watch.exe"), "--labels", "_RT_Label", windows_path(labels),
-                   "--timeout", str(timeout_ms)]
+                   "--timeout", str(int(timeout_ms))]
         if close_on_label:
             command += ["--close-on-label", close_on_label]
+        if close_after_ms is not None:
+            command += ["--close-after", str(int(close_after_ms))]
         command += [windows_path(boxes), windows_path(os.path.join(BIN, "PelmoraBootstrap_e2e.exe"))]
+        if self.nginx.prefix:  # none while the server is stopped
+            open(self.nginx.access_log, "w").close()  # this run's requests only
+        with self.fault.server.lock:
+            self.fault.server.requests = []
         start = time.monotonic()
-        result = subprocess.run(command, env=dict(os.environ, PELMORA_LAUNCH_LOG=windows_path(launches)))
+        result = subprocess.run(command, env=dict(os.environ, PELMORA_LAUNCH_LOG=windows_path(launches)),
+                                stderr=subprocess.PIPE)
         seconds = time.monotonic() - start
-        # Let the launched updater finish writing its record.
-        deadline = time.monotonic() + 10
+        stderr = result.stderr.decode("utf-8", errors="replace")
+        sys.stderr.write(stderr)
+        # Let the launched updater finish writing its record; after a close
+        # there should be none, but a late one must still be seen.
+        closing = close_on_label or close_after_ms is not None
+        deadline = time.monotonic() + (1 if closing else 10)
         while time.monotonic() < deadline and os.path.exists(self.updater_path) and not os.path.exists(launches):
-            if result.returncode != 0 or close_on_label:
+            if result.returncode != 0:
                 break
             time.sleep(0.1)
         # nginx logs a request when its connection ends; the program has ended.
         access = []
-        if self.nginx.prefix:  # none while the server is stopped
+        if self.nginx.prefix:
             with open(self.nginx.access_log, encoding="utf-8", errors="replace") as f:
                 for line in f:
                     fields = line.split()
                     if fields:
                         access.append((fields[1], int(fields[-2]), int(fields[-1])))
-        return Run(result.returncode, read_json_lines(boxes), [r["text"] for r in read_json_lines(labels)],
-                   read_json_lines(launches), access, seconds)
+        with self.fault.server.lock:
+            fault_requests = [(entry["line"], entry["at"]) for entry in self.fault.server.requests]
+        run = Run(result.returncode, stderr, read_json_lines(boxes), read_json_lines(labels),
+                  read_json_lines(launches), access, fault_requests, start, seconds)
+        self.assertEqual(run.crash_lines, [], "Wine reported a crash")
+        self.assertNotEqual(run.exit_code, CRASH_STATUS, "scripts/wine saw a crash")
+        return run
 
     def assertLaunchedOnce(self, run):
         self.assertEqual(len(run.launches), 1, run.launches)
@@ -152,6 +216,12 @@ class UpdateFlowTest(unittest.TestCase):
         self.assertEqual(launch["showWindow"], 1)
         return launch
 
+    def assertOldLaunchedWithoutBox(self, run):
+        self.assertEqual(run.exit_code, 0)
+        self.assertEqual(run.boxes, [])
+        self.assertEqual(self.installed(), self.old, "the previous updater must stay byte for byte")
+        self.assertEqual(self.assertLaunchedOnce(run)["size"], len(self.old))
+
     def assertFailedAndKeptOld(self, run, message):
         self.assertEqual(run.exit_code, 0)
         self.assertEqual([(b["caption"], b["text"]) for b in run.boxes], [(TITLE, message)])
@@ -160,6 +230,8 @@ class UpdateFlowTest(unittest.TestCase):
         launch = self.assertLaunchedOnce(run)
         self.assertEqual(launch["size"], len(self.old))
 
+
+class UpdateFlowTest(ProgramTestCase):
     # --- cases -------------------------------------------------------------
 
     def test_current_updater_is_launched_at_once(self):
@@ -226,10 +298,8 @@ class UpdateFlowTest(unittest.TestCase):
         with open(os.path.join(self.www, tree.VERSION_FILE), "rb") as f:
             self.assertIn(b"\\u66f4\\u65b0", f.read())
         run = self.run_program()
-        self.assertEqual(run.exit_code, 0)
-        self.assertEqual(run.requests, ["/pl/plmr/danpeizhib.txt"])
-        self.assertEqual(self.installed(), self.old)
-        self.assertLaunchedOnce(run)
+        self.assertEqual(run.requests, [VERSION_PATH])
+        self.assertOldLaunchedWithoutBox(run)
 
     def test_no_content_length_keeps_the_fetching_text(self):
         self.install_old()
@@ -272,25 +342,167 @@ class UpdateFlowTest(unittest.TestCase):
             run = self.run_program()
         finally:
             self.nginx.start()
-        self.assertEqual(run.exit_code, 0)
-        self.assertEqual(run.boxes, [])
-        self.assertEqual(self.installed(), self.old)
-        self.assertLaunchedOnce(run)
+        self.assertOldLaunchedWithoutBox(run)
 
-    def test_window_closed_mid_download(self):
-        self.install_old()
-        big = tree.updater_variant(self.base_updater, "big", 4_000_000)
-        tree.make_tree(self.www, big, "throttled/Pelmora更新.exe")
-        run = self.run_program(close_on_label="已下载：")
-        self.assertEqual(run.exit_code, 0)
-        self.assertTrue(any("已下载：" in t for t in run.labels))
-        self.assertEqual(run.boxes, [])
-        self.assertEqual(self.installed(), self.old)
-        self.assertEqual(run.launches, [], "the updater must not be launched")
-        # The program ended with the transfer: the server sent only part of it.
-        sent = [bytes_sent for path, _, bytes_sent in run.access if path.startswith("/pl/plmr/throttled/")]
-        self.assertTrue(sent)
-        self.assertLess(max(sent), len(big))
+
+# How long the program may wait on a fault before it gives up, and the
+# margin a run gets beyond that (Wine's start and end, the launch's wait for
+# the updater, the watcher's sampling).
+VERSION_DEADLINE = 30  # the version check, from the program's start
+STALL_DEADLINE = 30    # a download that receives nothing
+CLOSE_DEADLINE = 2     # from a close mid-download until the program has ended
+MARGIN = 6
+# Closes race with the download's end and with shutdown: each is repeated.
+UNTHROTTLED_CLOSE_RUNS = 5
+THROTTLED_CLOSE_RUNS = 3
+# A version request that ends by itself, after about 10 s (20 bytes, 0.5 s
+# apart), and the moments (ms after the start) of the closes while it runs:
+# it is under way by the first of them.
+SLOW_VERSION_ROUTE, SLOW_VERSION_SECONDS = "/drip/20?ms=500", 10
+VERSION_CLOSE_MOMENTS_MS = (2000, 3000, 4000, 5000, 6000)
+NESTING = 20_000
+STALLED_SIZE = 600_000
+# Large enough that the unthrottled transfer still runs when the first
+# progress text shows.
+UNTHROTTLED_SIZE = 48 * 1048576
+# How long a run that closes on a progress text may take before the watcher
+# kills it (s): the throttled download alone would take 13 s.
+LABEL_CLOSE_LIMIT = 60
+
+LAUNCHED_OLD = "the existing updater is launched, no box, nothing downloaded"
+FAILED = "one box, the existing updater kept and launched"
+CLOSED = "nothing launched, the existing updater kept"
+
+
+PROGRESS_SIZES = re.compile(r"总大小：(?P<total>[\d.]+)MB  已下载：(?P<done>[\d.]+)MB")
+
+
+def nested_array(depth):
+    return "[" * depth + "]" * depth
+
+
+class Row(NamedTuple):
+    name: str
+    outcome: str
+    deadline: float  # from the start; from the close when the row closes on a label
+    version_route: Optional[str] = None  # fault route answering the version file
+    # The version file from the served updater's digest; default: that digest and `updater`.
+    version_body: Optional[Callable[[str], bytes]] = None
+    updater: str = "Pelmora更新.exe"  # "lj": the updater's path under /pl/plmr/
+    updater_route: Optional[str] = None  # fault route answering the updater's path
+    updater_size: int = 600_000
+    message: Optional[str] = None  # the box of a failure
+    close_on_label: Optional[str] = None
+    close_after_ms: Tuple[int, ...] = ()  # one close of every window per run
+    runs: int = 1
+    earliest: float = 0  # a program that ends sooner gave up too early
+    loop: Optional[str] = None  # fault path of a redirect loop that must be followed, and left
+
+
+ROWS = [
+    Row("version_body_dripped", LAUNCHED_OLD, VERSION_DEADLINE, version_route="/drip/120"),
+    Row("version_never_answered", LAUNCHED_OLD, VERSION_DEADLINE, version_route="/silent"),
+    Row("version_headers_then_silence", LAUNCHED_OLD, VERSION_DEADLINE,
+        version_route="/stall/1000?after=10&seconds=600"),
+    # Too deep to be JSON: no version information at all.
+    Row("relative_path_nested_deep", LAUNCHED_OLD, 0,
+        version_body=lambda digest: ('{"Pelmora更新.exe":"%s","lj":%s}' % (digest, nested_array(NESTING))).encode()),
+    Row("digest_nested_deep", LAUNCHED_OLD, 0,
+        version_body=lambda digest: ('{"Pelmora更新.exe":%s,"lj":"Pelmora更新.exe"}'
+                                     % nested_array(NESTING)).encode()),
+    Row("download_stalled_after_a_third", FAILED, STALL_DEADLINE, message="读文件出错", updater="hostile/stalled",
+        updater_route="/stall/%d?after=%d&seconds=600" % (STALLED_SIZE, STALLED_SIZE // 3), earliest=STALL_DEADLINE),
+    Row("download_redirect_loop", FAILED, 0, message="不能打开该URL", updater="fault/loop", loop="/loop"),
+    Row("closed_on_first_progress_unthrottled", CLOSED, CLOSE_DEADLINE, updater="big/Pelmora更新.exe",
+        updater_size=UNTHROTTLED_SIZE, close_on_label=PROGRESS, runs=UNTHROTTLED_CLOSE_RUNS),
+    Row("closed_on_first_progress_throttled", CLOSED, CLOSE_DEADLINE, updater="throttled/Pelmora更新.exe",
+        updater_size=4_000_000, close_on_label=PROGRESS, runs=THROTTLED_CLOSE_RUNS),
+    # The close is taken up once the version check has returned (or is cut short by it).
+    Row("every_window_closed_during_slow_version_request", CLOSED, SLOW_VERSION_SECONDS,
+        version_route=SLOW_VERSION_ROUTE,
+        close_after_ms=VERSION_CLOSE_MOMENTS_MS, runs=len(VERSION_CLOSE_MOMENTS_MS)),
+]
+
+
+class HostileServerTest(ProgramTestCase):
+    """One generated test per row of ROWS, each run `runs` times."""
+
+    def check_row(self, row):
+        routes = {}
+        if row.version_route:
+            routes[VERSION_PATH] = row.version_route
+        if row.updater_route:
+            routes["/pl/plmr/" + row.updater] = row.updater_route
+        if row.loop:
+            routes[row.loop] = row.loop  # where the loop's redirects lead on nginx
+        self.serve_routes(routes)
+        served = tree.updater_variant(self.base_updater, "served", row.updater_size)
+        digest = tree.md5_hex(served)
+        tree.make_tree(self.www, served, row.updater, body=row.version_body(digest) if row.version_body else None)
+        for index in range(row.runs):
+            with self.subTest(run=index + 1):
+                self.clear_install_dir()
+                self.install_old()
+                self.check_run(row, index)
+
+    def check_run(self, row, index):
+        close_after = row.close_after_ms[index] if row.close_after_ms else None
+        # A run that hangs is killed soon after its deadline has passed.
+        limit = LABEL_CLOSE_LIMIT if row.close_on_label else row.deadline + MARGIN + 5
+        run = self.run_program(close_on_label=row.close_on_label, close_after_ms=close_after,
+                               timeout_ms=limit * 1000)
+        self.assertNotEqual(run.exit_code, KILLED_STATUS, "still running after %d s: killed" % limit)
+        if row.close_on_label:
+            closed = [(ms, text) for ms, text in zip(run.label_ms, run.labels) if row.close_on_label in text]
+            self.assertTrue(closed, "no %r text to close on: %r" % (row.close_on_label, run.labels))
+            close_ms, close_text = closed[0]
+            bound = close_ms / 1000 + row.deadline + MARGIN
+        else:
+            bound = row.deadline + MARGIN
+        self.assertLessEqual(run.seconds, bound, "the program ended too late")
+
+        # The run met the fault it is about.
+        for route in (row.version_route, row.updater_route):
+            if route:
+                self.assertTrue(any(route in line for line, _ in run.fault_requests),
+                                "the fault route %s was not reached" % route)
+        if row.close_on_label:
+            # The close came mid-transfer. (What nginx sent tells nothing:
+            # Wine reads the size request's whole body too.)
+            sizes = PROGRESS_SIZES.search(close_text)
+            self.assertIsNotNone(sizes, close_text)
+            self.assertLess(float(sizes["done"]), float(sizes["total"]), close_text)
+        if close_after is not None:
+            version_at = [at for line, at in run.fault_requests if row.version_route in line]
+            self.assertTrue(version_at and version_at[0] < run.started + close_after / 1000,
+                            "the close came before the version request")
+        if row.loop:
+            loops = [line for line, _ in run.fault_requests if " %s" % row.loop in line]
+            self.assertGreaterEqual(len(loops), 3, "the redirect loop was not followed: %r" % run.fault_requests)
+
+        if row.outcome == LAUNCHED_OLD:
+            self.assertOldLaunchedWithoutBox(run)
+            self.assertEqual([path for path in run.requests if path != VERSION_PATH], [], "nothing downloaded")
+        elif row.outcome == FAILED:
+            self.assertFailedAndKeptOld(run, row.message)
+        else:
+            self.assertEqual(run.exit_code, 0)
+            self.assertEqual(run.boxes, [])
+            self.assertEqual(self.installed(), self.old, "the previous updater must stay byte for byte")
+            self.assertEqual(run.launches, [], "nothing may be launched after a close")
+
+        self.assertGreaterEqual(run.seconds, row.earliest, "gave up too early")
+        if row.loop:
+            # At most 10 redirects for each of the download's two requests (size and data).
+            self.assertLessEqual(len(loops), 22)
+
+
+def _row_test(row):
+    return lambda self: self.check_row(row)
+
+
+for _number, _row in enumerate(ROWS, 1):
+    setattr(HostileServerTest, "test_%02d_%s" % (_number, _row.name), _row_test(_row))
 
 
 def main():

@@ -8,6 +8,7 @@ Paths (the query string is ignored unless stated):
                       proxy requests (absolute URL in the request line).
   /setcookie?c=V&c=W  each c becomes one "Set-Cookie: V" line; body as /echo.
   /redirect?to=PATH   302 to PATH.
+  /loop               302 to itself, for ever.
   /status/CODE        that status with a small error page.
   /file/N             N pattern bytes with Content-Length, Range -> 206.
   /range200/N         N pattern bytes, always 200 (ignores Range).
@@ -16,7 +17,11 @@ Paths (the query string is ignored unless stated):
   /cut/N              announces N bytes, sends half of them, closes.
   /slow/N?ms=M        N pattern bytes in 10240-byte pieces, M ms apart.
   /stall/N?after=K&seconds=S  announces N, sends K bytes, waits S seconds, sends the rest.
-  /__requests         JSON list of the requests seen so far (line, headers), then forgets them.
+  /drip/N?ms=M        announces N pattern bytes, sends them one at a time, M ms
+                      apart (default 1000: a byte a second).
+  /silent             reads the request and never answers: no status line.
+  /__requests         JSON list of the requests seen so far (line, headers, arrival
+                      time on this host's monotonic clock), then forgets them.
 Pattern byte i is (i * 31 + 7) % 251.
 """
 
@@ -51,7 +56,7 @@ class Handler(BaseHTTPRequestHandler):
 
     def record(self, body):
         entry = {"line": self.requestline, "headers": [[k, v] for k, v in self.headers.items()],
-                 "body": body.decode("latin-1")}
+                 "body": body.decode("latin-1"), "at": time.monotonic()}
         with self.server.lock:
             self.server.requests.append(entry)
 
@@ -76,6 +81,8 @@ class Handler(BaseHTTPRequestHandler):
                 self.send_bytes(200, self.echo_text(body), "text/plain", extra)
             elif head == "redirect":
                 self.send_bytes(302, b"moved", "text/plain", [("Location", query.get("to", ["/echo"])[0])])
+            elif head == "loop":
+                self.send_bytes(302, b"moved", "text/plain", [("Location", "/loop")])
             elif head == "status":
                 self.send_bytes(number or 500, b"error page %d" % (number or 500), "text/html")
             elif head == "file":
@@ -107,6 +114,18 @@ class Handler(BaseHTTPRequestHandler):
                         break
                     if self.server.stopping.wait(delay):
                         break
+            elif head == "drip":
+                delay = int(query.get("ms", ["1000"])[0]) / 1000.0
+                self.send_response(200)
+                self.send_header("Content-Length", str(number))
+                self.end_headers()
+                for at in range(number):
+                    if not self.write_all(pattern(at, at + 1)) or self.server.stopping.wait(delay):
+                        break
+            elif head == "silent":
+                # Held until the server stops, then closed without a word.
+                self.server.stopping.wait()
+                self.close_connection = True
             elif head == "stall":
                 after = int(query.get("after", [str(number // 2)])[0])
                 seconds = float(query.get("seconds", ["2"])[0])
@@ -114,8 +133,9 @@ class Handler(BaseHTTPRequestHandler):
                 self.send_header("Content-Length", str(number))
                 self.end_headers()
                 self.write_all(pattern(0, after))
-                self.server.stopping.wait(seconds)
-                self.write_all(pattern(after, number))
+                # A stopping server drops the rest rather than block on a peer that stopped reading.
+                if not self.server.stopping.wait(seconds):
+                    self.write_all(pattern(after, number))
             else:
                 self.send_bytes(404, b"not found", "text/plain")
         except (BrokenPipeError, ConnectionResetError):

@@ -183,6 +183,10 @@ WatchedRun runWatched(const std::string& commandLine, const WatchOptions& option
                 }
             }
         }
+        if (options.closeAfterMs != INFINITE && !run.closeRequested && GetTickCount() - start >= options.closeAfterMs) {
+            for (HWND window : scan.windows) PostMessageW(window, WM_CLOSE, 0, 0);
+            run.closeRequested = true;
+        }
         for (HWND dialog : scan.found) {
             std::wstring text;
             EnumChildWindows(dialog, findMessageText, reinterpret_cast<LPARAM>(&text));

@@ -38,6 +38,9 @@ struct WatchOptions {
     // When a sampled label text contains this (UTF-8), ask the program's
     // top-level windows to close (WM_CLOSE), as the user's close button does.
     std::string closeOnLabel;
+    // This long after the start, send WM_CLOSE to every top-level window of
+    // the program, hidden ones included, as `taskkill` without /f does.
+    DWORD closeAfterMs = INFINITE;
 };
 
 // commandLine is UTF-8. recordFile (optional) receives one JSON object per

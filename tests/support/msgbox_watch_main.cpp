@@ -1,10 +1,11 @@
-// msgbox_watch [--labels CLASS FILE] [--close-on-label TEXT] [--exit-code FILE] [--timeout MS] RECORD-FILE PROGRAM [ARGS...]
+// msgbox_watch [--labels CLASS FILE] [--close-on-label TEXT] [--close-after MS] [--exit-code FILE] [--timeout MS] RECORD-FILE PROGRAM [ARGS...]
 // Runs the program, records its message boxes to RECORD-FILE (JSON lines,
 // UTF-8), presses their default buttons and exits with the program's exit
 // code (0xDEAD after a time-out). With --labels, the texts of its child
 // windows of that class are sampled and each change is written to FILE;
 // with --close-on-label, the program's windows are sent WM_CLOSE once a
-// label shows TEXT.
+// label shows TEXT; with --close-after, every top-level window of the
+// program (hidden ones too) is sent WM_CLOSE MS milliseconds after its start.
 #include <windows.h>
 
 #include <cstdio>
@@ -30,6 +31,9 @@ int wmain(int argc, wchar_t** argv) {
         } else if (first + 1 < argc && wcscmp(argv[first], L"--close-on-label") == 0) {
             options.closeOnLabel = narrowUtf8(argv[first + 1]);
             first += 2;
+        } else if (first + 1 < argc && wcscmp(argv[first], L"--close-after") == 0) {
+            options.closeAfterMs = static_cast<DWORD>(_wtoi(argv[first + 1]));
+            first += 2;
         } else if (first + 1 < argc && wcscmp(argv[first], L"--timeout") == 0) {
             options.timeoutMs = static_cast<DWORD>(_wtoi(argv[first + 1]));
             first += 2;
@@ -38,7 +42,7 @@ int wmain(int argc, wchar_t** argv) {
         }
     }
     if (argc - first < 2) {
-        std::fputs("usage: msgbox_watch [--labels CLASS FILE] [--close-on-label TEXT] [--exit-code FILE] [--timeout MS] RECORD-FILE PROGRAM [ARGS...]\n", stderr);
+        std::fputs("usage: msgbox_watch [--labels CLASS FILE] [--close-on-label TEXT] [--close-after MS] [--exit-code FILE] [--timeout MS] RECORD-FILE PROGRAM [ARGS...]\n", stderr);
         return 2;
     }
     options.recordFile = narrowUtf8(argv[first]);
