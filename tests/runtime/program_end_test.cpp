@@ -87,7 +87,8 @@ TEST(ProgramEnd, EndFromWorkerThreadRunsOnTheMainThread) {
 }
 
 // Shutdown with a worker still running: nothing is unloaded while it may run
-// (library end after the worker's last step), a worker that can't be joined
+// (library end, and the unloading of the DLL it is inside, after the
+// worker's last step; unloaded earlier, the worker crashes), a worker that can't be joined
 // ends the process without the unloading (no library end), and a worker's
 // end request during shutdown waits for the main thread's end instead of
 // cutting it short with its own code.

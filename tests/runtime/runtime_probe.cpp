@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "tests/support/probe_support.h"
+#include "runtime/dll_commands.h"
 #include "runtime/libraries.h"
 #include "runtime/runtime_app.h"
 #include "runtime/runtime_error.h"
@@ -110,9 +111,16 @@ void askWorkerToStop() {
     Sleep(kWorkerStopMs);  // a worker's end request arrives while shutdown runs
 }
 
+// Its one DLL command: a call that stays inside its library for a while.
+const char* const kDllLibraries[] = {"dll_probe_lib.dll"};
+const char* const kDllEntries[] = {"probeSleep"};
+constexpr uint32_t kDllProbeSleep = 0;
+
 DWORD WINAPI stopsWhenAsked(void*) {
     WaitForSingleObject(gStopWorker, INFINITE);
-    Sleep(kWorkerStopMs * 2);  // still winding down when the handlers are done
+    // Still inside the library when the handlers are done: unloading it now
+    // would crash this thread on its way back.
+    rt::callDll<int32_t, rt::Stdcall>(kDllProbeSleep, kWorkerStopMs * 2);
     logLine("worker-done");
     return 0;
 }
@@ -154,7 +162,7 @@ DWORD WINAPI endFromWorker(void*) {
 }  // namespace
 
 extern "C" const rt::ProgramHeader rtProgramHeader = {
-    3, 0, 125344, nullptr, nullptr, 0, nullptr, 0, 2, kLibraries, 0, nullptr, nullptr};
+    3, 0, 125344, nullptr, nullptr, 0, nullptr, 0, 2, kLibraries, 1, kDllLibraries, kDllEntries};
 
 extern "C" int rtStartRoutine() {
     std::vector<std::string> args = testing_support::commandLineArguments();
