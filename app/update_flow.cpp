@@ -172,6 +172,16 @@ uint32_t __stdcall downloadThread(uint32_t) {
     onWindow(window, [] { setRefreshInterval(100); });
     g.progress.downloadedBytes = 0;
 
+    // A close before the transfer began: a stop now would be overwritten by
+    // the download's start, so the download doesn't start.
+    EnterCriticalSection(&g.commitLock);
+    const bool closedAlready = g.closing;
+    LeaveCriticalSection(&g.commitLock);
+    if (closedAlready) {
+        g.workerActive = false;
+        return 0;
+    }
+
     char* message = nullptr;
     const int32_t result = g.downloader->download(&g.downloadUrl, &g.stagingPath, &OnDownloadProgress,
                                                   web::Opt<int64_t>(g.progress.downloadedBytes.load()),

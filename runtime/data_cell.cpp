@@ -27,7 +27,7 @@ const DataCell& argAt(int32_t count, const DataCell* args, int32_t i) {
 
 DataCell callCommand(Command command, int32_t count, DataCell* args) {
     DataCell result{};
-    // A command that throws leaves its result as it was: empty.
+    // A command that throws leaves its result as far as it got.
     protectedRun([&] { command(&result, count, args); });
     return result;
 }

@@ -25,17 +25,25 @@ RuntimeApp* gRuntime = nullptr;
 OpenFileCloser gOpenFileCloser = nullptr;
 SubsystemHooks gHooks;
 
-LRESULT CALLBACK hiddenOwnerProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT hiddenOwnerMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     LRESULT result = 0;
     if (handleThreadCall(message, wParam, lParam, result)) return result;
     switch (message) {
-        case kMsgEndProgram: RuntimeApp::instance().endProgram(static_cast<int32_t>(wParam));
+        case kMsgEndProgram:
+            // Once shutdown runs (it handles sent messages while it waits
+            // for workers), the end under way is the one that counts.
+            if (RuntimeApp::instance().shuttingDown()) return 0;
+            RuntimeApp::instance().endProgram(static_cast<int32_t>(wParam));
         // It owns every top-level window: closing it (as a task manager's
         // close does, window by window) would destroy them all underneath
         // whatever runs. The windows get their own close.
         case WM_CLOSE: return 0;
         default: return DefWindowProcA(hwnd, message, wParam, lParam);
     }
+}
+
+LRESULT CALLBACK hiddenOwnerProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    return protectedCall(LRESULT{0}, [&] { return hiddenOwnerMessage(hwnd, message, wParam, lParam); });
 }
 
 void callGuarded(ExitHandler handler) { protectedRun(handler); }

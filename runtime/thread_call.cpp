@@ -30,10 +30,14 @@ public:
         std::lock_guard<std::mutex> lock(mutex_);
         calls_.erase(cookie);
     }
-    PendingCall* find(LPARAM cookie) {
+    // Takes the call out: a cookie runs its call once at most.
+    PendingCall* take(LPARAM cookie) {
         std::lock_guard<std::mutex> lock(mutex_);
         auto it = calls_.find(cookie);
-        return it == calls_.end() ? nullptr : it->second;
+        if (it == calls_.end()) return nullptr;
+        PendingCall* call = it->second;
+        calls_.erase(it);
+        return call;
     }
 
 private:
@@ -79,7 +83,7 @@ ThreadCallResult runOnMainThread(const std::function<void()>& request) {
 bool handleThreadCall(UINT message, WPARAM, LPARAM lParam, LRESULT& result) {
     if (message != kMsgThreadCall) return false;
     result = 0;
-    if (PendingCall* call = pendingCalls().find(lParam)) call->result = runHere(*call->request);
+    if (PendingCall* call = pendingCalls().take(lParam)) call->result = runHere(*call->request);
     return true;
 }
 

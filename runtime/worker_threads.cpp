@@ -50,6 +50,9 @@ HANDLE startWorker(ThreadCreator create, WorkerRoutine routine, void* parameter,
 
 void parkCurrentWorker() { leaveCount(); }
 
+void beginCountedWork() { ++gRunning; }
+void endCountedWork() { --gRunning; }
+
 bool awaitWorkers(uint32_t timeoutMs) {
     const DWORD start = GetTickCount();
     while (gRunning.load() > 0) {

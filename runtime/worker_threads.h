@@ -18,6 +18,11 @@ using ThreadCreator = HANDLE(WINAPI*)(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_ST
 // thread's handle (the caller closes it), or null when no thread started.
 HANDLE startWorker(ThreadCreator create, WorkerRoutine routine, void* parameter, DWORD* threadId);
 
+// Work of the program on a thread of its own making (a helper of a worker)
+// counts as a running worker from begin to end, so shutdown waits for it too.
+void beginCountedWork();
+void endCountedWork();
+
 // The calling worker will not return: it waits for the end of the process
 // (an end request during shutdown). Shutdown need not wait for it.
 void parkCurrentWorker();

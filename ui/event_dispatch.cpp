@@ -23,7 +23,8 @@ uint32_t loadWord(const uint8_t* p) {
 uint32_t classIdOf(const UnitLocation& unit) { return loadWord(unit.record); }
 uint32_t linkOf(const UnitLocation& unit) { return loadWord(unit.record + 4); }
 
-thread_local int tHandlerDepth = 0;
+// The windows whose handlers run on this thread, innermost last.
+thread_local std::vector<uint32_t>* tHandlingWindows = nullptr;
 thread_local std::vector<HWND>* tDeferredCloses = nullptr;
 
 // The closes that waited for the handlers go to their windows now.
@@ -37,11 +38,14 @@ void deliverDeferredCloses() {
     delete closes;
 }
 
-// Calls the handler as the error boundary between runtime and application.
-HandlerResult callHandler(EventHandler handler, const uint32_t* words, uint32_t count) {
-    ++tHandlerDepth;
+// Calls the handler of a unit of `windowId` as the error boundary between
+// runtime and application.
+HandlerResult callHandler(uint32_t windowId, EventHandler handler, const uint32_t* words, uint32_t count) {
+    if (!tHandlingWindows) tHandlingWindows = new std::vector<uint32_t>;
+    tHandlingWindows->push_back(windowId);
     HandlerResult result = rt::protectedCall(HandlerResult::none(), [&] { return handler(words, count); });
-    if (--tHandlerDepth == 0) deliverDeferredCloses();
+    tHandlingWindows->pop_back();
+    if (tHandlingWindows->empty()) deliverDeferredCloses();
     return result;
 }
 
@@ -107,7 +111,7 @@ int32_t raiseEvent(EventRequest& request) {
     EventHandler handler = findHandler(request.windowId, request.unitId, request.event);
     if (!handler) return 0;
     uint32_t count = request.argumentCount > 5 ? 5 : request.argumentCount;
-    HandlerResult result = callHandler(handler, request.arguments, count);
+    HandlerResult result = callHandler(request.windowId, handler, request.arguments, count);
     if (result.hasValue) {
         request.hasResult = 1;
         request.result = static_cast<uint32_t>(result.value);
@@ -130,7 +134,8 @@ int32_t raiseTypedEvent(TypedEventRequest& request) {
             if (rt::typeWidth(argument.type) == 8) words.push_back(argument.hi);
         }
     }
-    HandlerResult result = callHandler(handler, words.data(), static_cast<uint32_t>(words.size()));
+    HandlerResult result =
+        callHandler(request.windowId, handler, words.data(), static_cast<uint32_t>(words.size()));
     if (result.hasValue) {
         request.hasResult = 1;
         request.resultLo = static_cast<uint32_t>(result.value);
@@ -139,7 +144,12 @@ int32_t raiseTypedEvent(TypedEventRequest& request) {
     return 1;
 }
 
-bool handlerRunning() { return tHandlerDepth > 0; }
+bool handlerRunningFor(uint32_t windowId) {
+    if (!tHandlingWindows) return false;
+    for (uint32_t running : *tHandlingWindows)
+        if (running == windowId) return true;
+    return false;
+}
 
 void closeAfterHandlers(HWND window) {
     if (!tDeferredCloses) tDeferredCloses = new std::vector<HWND>;

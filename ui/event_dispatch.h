@@ -53,13 +53,13 @@ int32_t raiseTypedEvent(TypedEventRequest& request);
 // The unit whose event is being handled (0, 0 outside handlers).
 void currentEventSource(uint32_t& windowId, uint32_t& unitId);
 
-// A handler of the calling thread is running (it may be pumping messages,
-// as a blocking request does).
-bool handlerRunning();
+// A handler of a unit of `windowId` is running on the calling thread (it may
+// be pumping messages, as a blocking request does).
+bool handlerRunningFor(uint32_t windowId);
 
-// A close that arrives while a handler runs must not destroy the window (and
-// end the program) underneath it: the window is closed once the outermost
-// handler of this thread has returned. The runtime's close-pending state is
+// A close that arrives while a handler of its window runs must not destroy
+// the window (and end the program) underneath it: the window is closed once
+// the outermost handler of this thread has returned. The runtime's close-pending state is
 // set meanwhile, so blocking work can give up early.
 void closeAfterHandlers(HWND window);
 

@@ -7,6 +7,7 @@
 
 #include "runtime/dll_commands.h"
 #include "runtime/error_boundary.h"
+#include "runtime/worker_threads.h"
 
 namespace web {
 
@@ -38,6 +39,10 @@ struct BlockingCalls::Shared {
     bool reached = false;  // the helper holds the lock for the job (set and read by the helper only)
     DWORD lastSign = 0;    // tick of the running job's last sign of life
     Job job = nullptr;
+    // The posted job counts as a running worker until it ends, or until it
+    // was given up on as stalled (then it is inside a blocking call and
+    // touches nothing the shutdown takes away before it returns).
+    bool jobCounted = false;
     void* context = nullptr;
     uint32_t command = 0;
     uint32_t words[kMaxWords] = {};
@@ -105,9 +110,13 @@ BlockingCalls::Outcome BlockingCalls::run(Job job, void* context) {
     }
     shared_->job = job;
     shared_->context = context;
+    // Counted from before the helper can see it until it ended: the job uses
+    // the DLL command tables, which shutdown resets once no worker runs.
+    rt::beginCountedWork();
     {
         Locked guard(shared_->lock);
         shared_->lastSign = GetTickCount();
+        shared_->jobCounted = true;
     }
     SetEvent(shared_->posted);
     return await();
@@ -135,6 +144,10 @@ BlockingCalls::Outcome BlockingCalls::await() {
         if (waited != WAIT_TIMEOUT) break;
     }
     givenUp_ = kTimedOut;
+    {
+        Locked guard(shared_->lock);
+        endJobCount(shared_);
+    }
     leave();
     return givenUp_;
 }
@@ -190,7 +203,10 @@ DWORD WINAPI BlockingCalls::helperMain(void* context) {
         WaitForSingleObject(s->posted, INFINITE);
         {
             Locked guard(s->lock);
-            if (s->leaving) break;
+            if (s->leaving) {
+                endJobCount(s);
+                break;
+            }
             s->lastSign = GetTickCount();
         }
         // The job may call the application (the progress callback): it runs
@@ -199,6 +215,7 @@ DWORD WINAPI BlockingCalls::helperMain(void* context) {
         if (!rt::protectedRun([&] { s->job(side, s->context); }) && s->reached) side.letGo();
         {
             Locked guard(s->lock);
+            endJobCount(s);
             if (s->leaving) break;
         }
         SetEvent(s->finished);
@@ -206,6 +223,13 @@ DWORD WINAPI BlockingCalls::helperMain(void* context) {
     closeHandles(s);
     release(s);
     FreeLibraryAndExitThread(module, 0);
+}
+
+// Under the lock: the job's count ends once, whoever comes first.
+void BlockingCalls::endJobCount(Shared* s) {
+    if (!s->jobCounted) return;
+    s->jobCounted = false;
+    rt::endCountedWork();
 }
 
 void BlockingCalls::closeHandles(Shared* s) {

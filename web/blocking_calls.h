@@ -68,6 +68,7 @@ private:
     static DWORD WINAPI helperMain(void* shared);
     static void callJob(JobSide& side, void* context);
     static void closeHandles(Shared* shared);
+    static void endJobCount(Shared* shared);
     static void release(Shared* shared);
     Outcome await();
     void leave();

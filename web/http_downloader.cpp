@@ -190,7 +190,8 @@ Opened openUrl(BlockingCalls& calls, uint32_t session, std::string& url, const s
         if (!isRedirect(statusOf(handle))) return {outcome, handle};
         std::string next;
         if (redirects < kDownloadMaxRedirects) next = combineUrl(url, headerText(handle, kQueryLocation));
-        calls.close(handle);
+        // Left held: closing reads the rest of its body, which a hostile
+        // server may never send; the helper closes it once we have gone.
         if (next.empty()) return {outcome, 0};
         url = next;
     }

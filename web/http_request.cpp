@@ -118,7 +118,8 @@ bool obtainObject(CallResources& res, Opt<rt::ComObjectBlock**> requestObject) {
 bool awaitResponse(RequestObject& request, DWORD startTick, uint32_t deadlineMs) {
     for (;;) {
         if (rt::RuntimeApp::instance().closePending()) break;
-        if (deadlineMs && GetTickCount() - startTick >= deadlineMs) break;
+        // A poll that could end past the deadline is not begun.
+        if (deadlineMs && GetTickCount() - startTick + kResponsePollSeconds * 1000u > deadlineMs) break;
         const bool arrived = request.number("WaitForResponse", {intCell(kResponsePollSeconds)}) != 0;
         if (rt::lastComResult() != rt::kComOk) return false;  // the send failed
         if (arrived) return true;

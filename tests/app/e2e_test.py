@@ -351,7 +351,7 @@ class UpdateFlowTest(ProgramTestCase):
 VERSION_DEADLINE = 30  # the version check, from the program's start
 STALL_DEADLINE = 30    # a download that receives nothing
 CLOSE_DEADLINE = 2     # from a close mid-download until the program has ended
-MARGIN = 6
+MARGIN = 9  # CI shares 2 cores: a loaded machine starts Wine slowly
 # Closes race with the download's end and with shutdown: each is repeated.
 UNTHROTTLED_CLOSE_RUNS = 5
 THROTTLED_CLOSE_RUNS = 3
@@ -359,6 +359,7 @@ THROTTLED_CLOSE_RUNS = 3
 # apart), and the moments (ms after the start) of the closes while it runs:
 # it is under way by the first of them.
 SLOW_VERSION_ROUTE, SLOW_VERSION_SECONDS = "/drip/20?ms=500", 10
+DOWNLOAD_MAX_REDIRECTS = 10
 VERSION_CLOSE_MOMENTS_MS = (2000, 3000, 4000, 5000, 6000)
 NESTING = 20_000
 STALLED_SIZE = 600_000
@@ -493,8 +494,9 @@ class HostileServerTest(ProgramTestCase):
 
         self.assertGreaterEqual(run.seconds, row.earliest, "gave up too early")
         if row.loop:
-            # At most 10 redirects for each of the download's two requests (size and data).
-            self.assertLessEqual(len(loops), 22)
+            # The first request and at most 10 redirects; the download gives
+            # up at the open, before any other request.
+            self.assertLessEqual(len(loops), 1 + DOWNLOAD_MAX_REDIRECTS)
 
 
 def _row_test(row):

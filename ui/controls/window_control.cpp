@@ -148,7 +148,7 @@ bool WindowControl::close() {
 LRESULT WindowControl::windowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_CLOSE:
-            if (handlerRunning()) closeAfterHandlers(handle());
+            if (handlerRunningFor(windowId())) closeAfterHandlers(handle());
             else close();
             return 0;
         case WM_COMMAND:
