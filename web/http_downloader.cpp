@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <iterator>
 #include <mutex>
@@ -28,15 +29,16 @@ constexpr uint32_t kConnectionProxy = 0x04;              // INTERNET_CONNECTION_
 constexpr uint32_t kOpenPreconfig = 0;                   // INTERNET_OPEN_TYPE_PRECONFIG
 constexpr uint32_t kOpenPreconfigNoAutoProxy = 4;        // INTERNET_OPEN_TYPE_PRECONFIG_WITH_NO_AUTOPROXY
 constexpr uint32_t kDownloadFlags = 0x84000100;          // RELOAD | NO_CACHE_WRITE | PRAGMA_NOCACHE
-constexpr uint32_t kSizeQueryFlags = 0x80000000;         // RELOAD
 constexpr uint32_t kNoAutoRedirect = 0x00200000;         // INTERNET_FLAG_NO_AUTO_REDIRECT
 constexpr uint32_t kQueryContentLength = 5;              // HTTP_QUERY_CONTENT_LENGTH
+constexpr uint32_t kQueryContentRange = 53;              // HTTP_QUERY_CONTENT_RANGE
 constexpr uint32_t kQueryLocation = 33;                  // HTTP_QUERY_LOCATION
 constexpr uint32_t kQueryStatusNumber = 19 | 0x20000000; // HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER
 constexpr uint32_t kCombineNoEncode = 0x20000000;        // ICU_NO_ENCODE: the target as the server wrote it
 constexpr uint32_t kMaxHeaderText = 4096;
 constexpr uint32_t kFirstErrorStatus = 400;
-constexpr uint32_t kStatusOk = 200;
+constexpr uint32_t kStatusPartial = 206;
+constexpr uint32_t kStatusRangeNotSatisfiable = 416;
 constexpr uint32_t kZeroElapsedMs = 10;  // reported instead of 0 ms
 
 uint32_t __stdcall systemTickCount() { return GetTickCount(); }
@@ -115,18 +117,6 @@ const char* formatDecimal(int64_t value, char (&out)[24]) {
     return at;
 }
 
-// The runtime's text-to-integer rule for a header value: blanks, a sign,
-// then decimal digits; anything else reads as 0.
-int64_t textToInt64(const char* text) {
-    if (!text) return 0;
-    while (*text == ' ' || *text == '\t') ++text;
-    bool negative = *text == '-';
-    if (*text == '-' || *text == '+') ++text;
-    int64_t value = 0;
-    while (*text >= '0' && *text <= '9') value = value * 10 + (*text++ - '0');
-    return negative ? -value : value;
-}
-
 // The response's status code; 0 when the handle has none (not HTTP).
 uint32_t statusOf(uint32_t urlHandle) {
     uint32_t status = 0, size = sizeof status;
@@ -153,6 +143,59 @@ std::string headerText(uint32_t urlHandle, uint32_t level) {
         return std::string();
     if (size < needed) text.resize(size);
     return text;
+}
+
+// The digits at `at`, moved past them; -1 when there are none or too many.
+int64_t headerNumber(const char*& at) {
+    if (*at < '0' || *at > '9') return -1;
+    int64_t value = 0;
+    for (; *at >= '0' && *at <= '9'; ++at) {
+        if (value > (INT64_MAX - 9) / 10) return -1;
+        value = value * 10 + (*at - '0');
+    }
+    return value;
+}
+
+// Content-Length, 0 when absent or not a number.
+int64_t contentLengthOf(uint32_t urlHandle) {
+    std::string text = headerText(urlHandle, kQueryContentLength);
+    const char* at = text.c_str();
+    return std::max<int64_t>(headerNumber(at), 0);
+}
+
+// "bytes FIRST-LAST/TOTAL" or "bytes */TOTAL"; -1 for what isn't given
+// (TOTAL may be "*").
+struct ContentRange {
+    int64_t first = -1;
+    int64_t total = -1;
+};
+ContentRange contentRangeOf(uint32_t urlHandle) {
+    std::string text = headerText(urlHandle, kQueryContentRange);
+    const char* at = text.c_str();
+    while (*at == ' ') ++at;
+    if (_strnicmp(at, "bytes", 5) != 0) return {};
+    for (at += 5; *at == ' ';) ++at;
+    ContentRange range;
+    if (*at == '*') {
+        ++at;
+    } else {
+        range.first = headerNumber(at);
+        if (range.first < 0 || *at++ != '-' || headerNumber(at) < range.first) return {};
+    }
+    if (*at++ != '/') return {};
+    range.total = headerNumber(at);
+    return range;
+}
+
+// The size of the whole file, from the response itself: a 206 answer's
+// Content-Range total (or its first byte plus its length when the total is
+// "*"), otherwise Content-Length. 0 when unknown.
+int64_t totalOf(uint32_t urlHandle, uint32_t status) {
+    const int64_t length = contentLengthOf(urlHandle);
+    if (status != kStatusPartial) return length;
+    const ContentRange range = contentRangeOf(urlHandle);
+    if (range.total >= 0) return range.total;
+    return range.first >= 0 && length > 0 ? range.first + length : 0;
 }
 
 // `location` resolved against `base`; empty when there is none.
@@ -195,20 +238,6 @@ Opened openUrl(BlockingCalls& calls, uint32_t session, std::string& url, const s
         if (next.empty()) return {outcome, 0};
         url = next;
     }
-}
-
-// Content-Length of `url` from a request on a session of its own, 0 when
-// unknown or when no answer came.
-int64_t remoteSize(const std::string& url, HANDLE stopEvent) {
-    BlockingCalls calls(stopEvent, gSystem.stallMs, 0);
-    static const char kNoAgent[] = "";
-    uint32_t session = callDll<uint32_t, Stdcall>(rt::kDllInternetOpenA2, word(kNoAgent), kOpenPreconfig, 0u, 0u, 0u);
-    if (!session) return 0;
-    calls.hold(session);
-    std::string target = url;
-    Opened opened = openUrl(calls, session, target, std::string(), kSizeQueryFlags);
-    std::string text = opened.handle ? headerText(opened.handle, kQueryContentLength) : std::string();
-    return textToInt64(text.c_str());  // the handles close with the calls, the unread request first
 }
 
 void setMessage(Opt<char**> message, int32_t result) {
@@ -290,12 +319,13 @@ struct Transfer {
     uint32_t startTick;
     int32_t result;
 };
-constexpr int32_t kNextChunk = 2;  // not a result: the loop goes on
+constexpr int32_t kGoOn = 2;  // not a result: the download goes on
 
 int32_t endOfData(const Transfer& t) {
     if (t.self->running == 0) return kDownloadStopped;
-    // Data that ends before the announced size is a failed read, not a file.
-    if (t.counts->total > 0 && t.counts->downloaded < t.counts->total) return kDownloadReadError;
+    // A known total is the truth: a body cut short, or a resume onto a file
+    // of the wrong length, is no file to report as downloaded.
+    if (t.counts->total > 0 && t.file->size() != t.counts->total) return kDownloadReadError;
     return kDownloadDone;
 }
 
@@ -310,7 +340,7 @@ int32_t takeChunk(Transfer& t, uint32_t readOk, uint32_t bytesRead, const uint8_
     uint32_t elapsed = gSystem.tickCount() - t.startTick;  // modulo 2^32, so a wrapped tick count still subtracts right
     if (elapsed == 0) elapsed = kZeroElapsedMs;
     reportProgress(t.callback, *t.counts, elapsed);
-    return kNextChunk;
+    return kGoOn;
 }
 
 void transferJob(BlockingCalls::JobSide& side, void* context) {
@@ -329,7 +359,7 @@ void transferJob(BlockingCalls::JobSide& side, void* context) {
                                                     word(bytesRead));
         if (!side.reach()) return;
         int32_t step = takeChunk(t, readOk, *bytesRead, side.buffer());
-        if (step != kNextChunk) {
+        if (step != kGoOn) {
             t.result = step;
             break;
         }
@@ -351,10 +381,35 @@ int32_t transfer(HttpDownloader* self, BlockingCalls& calls, uint32_t request, L
     return kDownloadReadError;
 }
 
+// The result of an open that brought no response; kGoOn when one came.
+int32_t openFailure(const Opened& opened) {
+    if (opened.outcome == BlockingCalls::kStopped) return kDownloadStopped;
+    return opened.handle ? kGoOn : kDownloadUrlNotOpened;
+}
+
+// Length of the file at `path`; -1 when there is none.
+int64_t existingLength(const char* path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!path || !GetFileAttributesExA(path, GetFileExInfoStandard, &data)) return -1;
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return -1;
+    return (static_cast<int64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+// A range that starts at the end of a complete local file: nothing to fetch.
+// The progress shows the whole file once, as after its last chunk.
+int32_t completeAlready(HttpDownloader* self, uint32_t callback, int64_t total) {
+    self->running = 1;
+    Counts counts;
+    counts.total = counts.downloaded = counts.base = total;
+    reportProgress(callback, counts, kZeroElapsedMs);
+    return kDownloadDone;
+}
+
 int32_t runDownload(HttpDownloader* self, char** url, char** localPath, Opt<DownloadProgressCallback> progress,
                     Opt<int64_t> startOffset, Opt<char**> message) {
     std::string target = url && *url ? *url : "";
     const char* pathText = localPath ? *localPath : nullptr;
+    const uint32_t callback = progress.given ? word(reinterpret_cast<const void*>(progress.value)) : 0;
     StopSignal stop(self);
     BlockingCalls calls(stop.event(), gSystem.stallMs, kChunkSize);
 
@@ -363,22 +418,30 @@ int32_t runDownload(HttpDownloader* self, char** url, char** localPath, Opt<Down
     calls.hold(session);
     int64_t offset = startOffset.given ? startOffset.value : 0;
     Opened opened = openUrl(calls, session, target, rangeHeader(startOffset), kDownloadFlags);
-    if (opened.outcome == BlockingCalls::kStopped) return finish(message, kDownloadStopped);
-    if (!opened.handle) return finish(message, kDownloadUrlNotOpened);
-    uint32_t request = opened.handle;
+    if (int32_t failure = openFailure(opened); failure != kGoOn) return finish(message, failure);
+    uint32_t status = statusOf(opened.handle);
 
+    if (offset > 0 && status == kStatusRangeNotSatisfiable) {
+        const int64_t present = existingLength(pathText);
+        if (present > 0 && present == contentRangeOf(opened.handle).total)
+            return finish(message, completeAlready(self, callback, present));
+        // The local file is no beginning of this one: it starts over.
+        offset = 0;
+        opened = openUrl(calls, session, target, std::string(), kDownloadFlags);
+        if (int32_t failure = openFailure(opened); failure != kGoOn) return finish(message, failure);
+        status = statusOf(opened.handle);
+    }
     // An error page must never truncate or replace the local file.
-    uint32_t status = statusOf(request);
     if (status >= kFirstErrorStatus) return finish(message, kDownloadUrlNotOpened);
     // A server that ignores the range sends the whole file: start it over.
-    bool resume = offset > 0 && status != kStatusOk;
+    const bool resume = offset > 0 && status == kStatusPartial;
 
     Counts counts;
     LocalFile file;
     if (!openTarget(file, pathText, offset, resume, counts)) return finish(message, kDownloadFileNotOpened);
-    counts.total = remoteSize(target, stop.event());
+    counts.total = totalOf(opened.handle, status);
 
-    uint32_t callback = progress.given ? word(reinterpret_cast<const void*>(progress.value)) : 0;
+    const uint32_t request = opened.handle;
     int32_t result = transfer(self, calls, request, file, counts, callback);
     file.close();
     calls.forget(request);  // the session closes with the calls, and closing it closes the request
@@ -403,7 +466,5 @@ const char* downloadMessage(int32_t result) {
         default: return "";
     }
 }
-
-int64_t queryRemoteSize(char** url) { return remoteSize(url && *url ? *url : "", nullptr); }
 
 }  // namespace web

@@ -57,9 +57,6 @@ struct HttpDownloader {
 };
 static_assert(sizeof(HttpDownloader) == 8, "two words: operation table and running flag");
 
-// Content-Length of `url` from a request of its own (0 when unknown).
-int64_t queryRemoteSize(char** url);
-
 // How long a download waits for the server's answer or for the next chunk
 // before it gives up (-2 while opening, -4 while reading). Wine reads until
 // the 10240-byte buffer is full, so a trickle slower than that counts too.

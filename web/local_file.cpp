@@ -23,6 +23,11 @@ bool LocalFile::write(const void* data, uint32_t size) {
     return isOpen() && downloadSystem().writeFile(handle_, data, size, &written, nullptr) && written == size;
 }
 
+int64_t LocalFile::size() const {
+    LARGE_INTEGER length{};
+    return isOpen() && GetFileSizeEx(handle_, &length) ? length.QuadPart : -1;
+}
+
 void LocalFile::close() {
     if (isOpen()) CloseHandle(handle_);
     handle_ = INVALID_HANDLE_VALUE;

@@ -21,6 +21,8 @@ public:
     bool isOpen() const { return handle_ != INVALID_HANDLE_VALUE; }
     bool seekToEnd();
     bool write(const void* data, uint32_t size);
+    // The file's length now; -1 when it isn't open.
+    int64_t size() const;
     void close();
 
 private:

@@ -10,8 +10,12 @@ Paths (the query string is ignored unless stated):
   /redirect?to=PATH   302 to PATH.
   /loop               302 to itself, for ever.
   /status/CODE        that status with a small error page.
-  /file/N             N pattern bytes with Content-Length, Range -> 206.
+  /file/N             N pattern bytes with Content-Length, Range -> 206
+                      (?total=star: its Content-Range gives the total as "*").
   /range200/N         N pattern bytes, always 200 (ignores Range).
+  /blob/NAME          the bytes the test put in server.blobs[NAME], Range -> 206;
+                      with server.blob_cuts[NAME] = K the next answer stops
+                      before byte K of the file and closes (one answer only).
   /nolength/N         N pattern bytes, no Content-Length, closes at the end.
   /zero               200 with an empty body.
   /cut/N              announces N bytes, sends half of them, closes.
@@ -86,7 +90,9 @@ class Handler(BaseHTTPRequestHandler):
             elif head == "status":
                 self.send_bytes(number or 500, b"error page %d" % (number or 500), "text/html")
             elif head == "file":
-                self.send_ranged(number)
+                self.send_ranged(number, query.get("total", [""])[0] == "star")
+            elif head == "blob":
+                self.send_blob(arg)
             elif head == "range200":
                 self.send_bytes(200, pattern(0, number))
             elif head == "zero":
@@ -163,12 +169,37 @@ class Handler(BaseHTTPRequestHandler):
         if self.command != "HEAD":
             self.write_all(data)
 
-    def send_ranged(self, size):
+    def send_blob(self, name):
+        with self.server.lock:
+            data = self.server.blobs.get(name)
+            cut = self.server.blob_cuts.pop(name, None)
+        if data is None:
+            self.send_bytes(404, b"not found", "text/plain")
+            return
+        start = self.wanted_start(len(data))
+        if start is None:
+            start = 0
+            self.send_response(200)
+        else:
+            self.send_response(206)
+            self.send_header("Content-Range", "bytes %d-%d/%d" % (start, len(data) - 1, len(data)))
+        self.send_header("Content-Length", str(len(data) - start))
+        self.end_headers()
+        self.write_all(data[start:len(data) if cut is None else max(start, cut)])
+        self.close_connection = True
+
+    def wanted_start(self, size):
+        """The first byte an open-ended "bytes=N-" range asks for, if it can be served."""
         wanted = self.headers.get("Range", "")
         if wanted.startswith("bytes=") and wanted.endswith("-") and wanted[6:-1].isdigit() and int(wanted[6:-1]) < size:
-            start = int(wanted[6:-1])
+            return int(wanted[6:-1])
+        return None
+
+    def send_ranged(self, size, hide_total=False):
+        start = self.wanted_start(size)
+        if start is not None:
             self.send_response(206)
-            self.send_header("Content-Range", "bytes %d-%d/%d" % (start, size - 1, size))
+            self.send_header("Content-Range", "bytes %d-%d/%s" % (start, size - 1, "*" if hide_total else size))
             self.send_header("Content-Length", str(size - start))
             self.end_headers()
             self.write_all(pattern(start, size))
@@ -184,6 +215,8 @@ class FaultServer(ThreadingHTTPServer):
         super().__init__(address, Handler)
         self.lock = threading.Lock()
         self.requests = []
+        self.blobs = {}
+        self.blob_cuts = {}
         self.stopping = threading.Event()
 
     def shutdown_all(self):

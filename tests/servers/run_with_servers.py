@@ -25,7 +25,8 @@ def main(argv):
         return 2
     root = tempfile.mkdtemp(prefix="pelmora-www-")
     try:
-        with Nginx(root) as nginx, FaultServerThread() as fault:
+        one_connection = "location /one-connection/ { limit_conn per_client 1; alias %s/; }" % root
+        with Nginx(root, extra=one_connection) as nginx, FaultServerThread() as fault:
             env = dict(os.environ)
             env.update(PELMORA_NGINX_PORT=str(nginx.port), PELMORA_NGINX_ROOT=windows_path(root),
                        PELMORA_NGINX_ACCESS_LOG=windows_path(nginx.access_log),

@@ -53,6 +53,7 @@ http {{
     proxy_temp_path {prefix}/proxy;
     fastcgi_temp_path {prefix}/fastcgi;
     sendfile on;
+    limit_conn_zone $binary_remote_addr zone=per_client:1m;
     server {{
         listen 127.0.0.1:{port};
         root {root};

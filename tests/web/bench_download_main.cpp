@@ -1,7 +1,8 @@
-// One measured transfer for scripts/bench-download: `download`, a bare
-// WinINet loop with the same 10240-byte buffer and the same file writes, or
-// the download's size request alone. Prints "seconds bytes peak-working-set".
-//   bench_download.exe download|bare|size URL TARGET
+// One measured transfer for scripts/bench-download: `download` (driving the
+// application's own progress callback), or a bare WinINet loop with the same
+// 10240-byte buffer and the same file writes. Prints "seconds bytes
+// peak-working-set".
+//   bench_download.exe download|bare URL TARGET
 #include <windows.h>
 #include <psapi.h>
 #include <wininet.h>
@@ -10,6 +11,7 @@
 #include <cstring>
 #include <vector>
 
+#include "app/update_flow.h"
 #include "runtime/dll_commands.h"
 #include "runtime/library_info.h"
 #include "runtime/runtime_app.h"
@@ -21,18 +23,14 @@ extern "C" const rt::ProgramHeader rtProgramHeader = {
     rt::kDllCommandCount, rt::kDllLibraryNames, rt::kDllEntryNames};
 extern "C" int rtStartRoutine() { return 0; }
 
+// The application's update server is never asked here.
+namespace app {
+extern const char kUpdateBaseUrl[] = "";
+}
+
 namespace {
 
 rt::RuntimeApp gRuntime;
-
-// What the application's callback does: keep the latest values.
-volatile uint32_t gElapsed = 0;
-volatile const char* gDownloaded = nullptr;
-intptr_t __stdcall keepProgress(const char* total, const char* downloaded, uint32_t elapsed, const char* received) {
-    gDownloaded = downloaded;
-    gElapsed = elapsed;
-    return 0;
-}
 
 int64_t bareLoop(const char* url, const char* target) {
     HINTERNET session = InternetOpenA("Agent", INTERNET_OPEN_TYPE_PRECONFIG_WITH_NO_AUTOPROXY, nullptr, nullptr, 0);
@@ -59,7 +57,7 @@ int64_t viaDownload(const char* url, const char* target) {
     web::HttpDownloader downloader;
     char* urlText = rt::makeText(url);
     char* pathText = rt::makeText(target);
-    int32_t result = downloader.download(&urlText, &pathText, web::DownloadProgressCallback(keepProgress));
+    int32_t result = downloader.download(&urlText, &pathText, &app::OnDownloadProgress);
     rt::rtFree(urlText);
     rt::rtFree(pathText);
     if (result != web::kDownloadDone) return -1;
@@ -72,7 +70,7 @@ int64_t viaDownload(const char* url, const char* target) {
 
 int main(int argc, char** argv) {
     if (argc != 4) {
-        std::fprintf(stderr, "usage: bench_download download|bare|size URL TARGET\n");
+        std::fprintf(stderr, "usage: bench_download download|bare URL TARGET\n");
         return 2;
     }
     rt::RuntimeApp::instance().runtimeInit();
@@ -82,10 +80,6 @@ int main(int argc, char** argv) {
     int64_t bytes;
     if (std::strcmp(argv[1], "bare") == 0) {
         bytes = bareLoop(argv[2], argv[3]);
-    } else if (std::strcmp(argv[1], "size") == 0) {
-        char* urlText = rt::makeText(argv[2]);
-        bytes = web::queryRemoteSize(&urlText);  // the download's own size request, alone
-        rt::rtFree(urlText);
     } else {
         bytes = viaDownload(argv[2], argv[3]);
     }

@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,12 @@ intptr_t __stdcall recordProgress(const char* total, const char* downloaded, uin
     gCalls.push_back({total, downloaded, received, elapsed});
     if (gFirstCall) SetEvent(gFirstCall);
     return 0;
+}
+
+size_t countOf(const std::string& text, const std::string& part) {
+    size_t count = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+    return count;
 }
 
 bool fileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
@@ -96,8 +103,23 @@ TEST_F(Download, WholeFileWithProgressPerChunk) {
     EXPECT_EQ(gCalls.back().total, "100000");
     EXPECT_EQ(gCalls.back().downloaded, "100000");
     EXPECT_EQ(gCalls.back().received, "100000");
-    TextVar urlVar(url);
-    EXPECT_EQ(queryRemoteSize(&urlVar), 100000);
+}
+
+// The size comes from the download's own answer: a server that refuses a
+// second connection can't make it lie, and there is only one request.
+TEST_F(Download, OneConnectionServerGivesTheTrueTotal) {
+    constexpr size_t kSize = 3000000;
+    std::string content = patternBytes(0, kSize);
+    writeWholeFile(nginxRoot() + "one.bin", content);
+    takeNginxLog();
+    EXPECT_EQ(run(nginxUrl("/one-connection/one.bin")), kDownloadDone);
+    EXPECT_TRUE(local() == content) << local().size() << " bytes";
+    ASSERT_FALSE(gCalls.empty());
+    for (const Progress& p : gCalls) {
+        ASSERT_EQ(p.total, std::to_string(kSize));
+        ASSERT_LE(std::atoll(p.downloaded.c_str()), static_cast<long long>(kSize));
+    }
+    EXPECT_EQ(takeNginxLog(), "GET /one-connection/one.bin HTTP/1.1 \"-\" 200 3000000\n");
 }
 
 TEST_F(Download, ZeroOffsetTruncatesAnExistingFileAndSendsNoRange) {
@@ -110,35 +132,59 @@ TEST_F(Download, ZeroOffsetTruncatesAnExistingFileAndSendsNoRange) {
     EXPECT_EQ(log.find("bytes="), std::string::npos) << log;
 }
 
-TEST_F(Download, ResumeWithRangeAppendsToTheExistingFile) {
-    std::string content = patternBytes(0, 90000);
-    std::string url = serve("resume.bin", content);
-    writeWholeFile(target_, content.substr(0, 30000));
-    EXPECT_EQ(run(url, int64_t(30000)), kDownloadDone);
-    EXPECT_EQ(local(), content);
-    ASSERT_FALSE(gCalls.empty());
-    expectConsistentCalls(30000);
-    EXPECT_EQ(gCalls.back().total, "90000");  // the whole file's size, from its own request
-    EXPECT_EQ(gCalls.back().downloaded, "90000");
-    EXPECT_EQ(gCalls.back().received, "60000");
-    std::string log = readWholeFile(nginxAccessLog());
-    EXPECT_NE(log.find("GET /resume.bin HTTP/1.1 \"bytes=30000-\" 206 60000"), std::string::npos) << log;
-}
-
-TEST_F(Download, ResumeWithoutALocalFileStartsTheFileAtTheRange) {
-    std::string content = patternBytes(0, 40000);
-    EXPECT_EQ(run(serve("fresh.bin", content), int64_t(25000)), kDownloadDone);
-    EXPECT_EQ(local(), content.substr(25000));
-    EXPECT_EQ(gCalls.back().downloaded, "40000");
-}
-
-TEST_F(Download, ResumeAnsweredWith200RewritesTheFileFromTheStart) {
-    writeWholeFile(target_, patternBytes(0, 20000));
-    EXPECT_EQ(run(faultUrl("/range200/50000"), int64_t(20000)), kDownloadDone);
-    EXPECT_EQ(local(), patternBytes(0, 50000));  // not the partial file plus a second copy
-    expectConsistentCalls(0);
-    EXPECT_EQ(gCalls.back().downloaded, "50000");
-    EXPECT_EQ(gCalls.back().received, "50000");
+// Continuing a local file: the total is the whole file's, from the answer;
+// a file that doesn't end up exactly that long is a failure, not a success.
+TEST_F(Download, ResumeOutcomes) {
+    const std::string file = patternBytes(0, 90000);
+    struct Case {
+        const char* name;
+        std::string url;
+        std::optional<std::string> before;  // the local file; none: no file
+        int64_t offset;
+        int32_t result;
+        std::string after;
+        std::vector<std::string> last;  // the last progress values: total, downloaded, received
+        std::string requests;  // what the servers saw: nginx's lines, then the fault server's Range values
+    };
+    const std::string url = serve("resume.bin", file);
+    const Case cases[] = {
+        {"appended, total from Content-Range", url, file.substr(0, 30000), 30000, kDownloadDone, file,
+         {"90000", "90000", "60000"}, "GET /resume.bin HTTP/1.1 \"bytes=30000-\" 206 60000\n"},
+        {"total \"*\": first byte plus length", faultUrl("/file/5000?total=star"), patternBytes(0, 1000), 1000,
+         kDownloadDone, patternBytes(0, 5000), {"5000", "5000", "4000"}, "bytes=1000-"},
+        {"local file longer than the offset", url, file.substr(0, 30000), 20000, kDownloadReadError,
+         file.substr(0, 30000) + file.substr(20000), {"90000", "90000", "70000"},
+         "GET /resume.bin HTTP/1.1 \"bytes=20000-\" 206 70000\n"},
+        {"no local file", url, std::nullopt, 25000, kDownloadReadError, file.substr(25000),
+         {"90000", "90000", "65000"}, "GET /resume.bin HTTP/1.1 \"bytes=25000-\" 206 65000\n"},
+        {"416 on the complete file: nothing fetched", url, file, 90000, kDownloadDone, file,
+         {"90000", "90000", "0"}, "GET /resume.bin HTTP/1.1 \"bytes=90000-\" 416 197\n"},
+        {"416 on a longer file: started over", url, file + "junk", 90004, kDownloadDone, file,
+         {"90000", "90000", "90000"},
+         "GET /resume.bin HTTP/1.1 \"bytes=90004-\" 416 197\nGET /resume.bin HTTP/1.1 \"-\" 200 90000\n"},
+        {"range ignored: started over", faultUrl("/range200/50000"), patternBytes(0, 20000), 20000, kDownloadDone,
+         patternBytes(0, 50000), {"50000", "50000", "50000"}, "bytes=20000-"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        DeleteFileA(target_.c_str());
+        if (c.before) writeWholeFile(target_, *c.before);
+        takeNginxLog();
+        takeFaultRequests();
+        EXPECT_EQ(run(c.url, c.offset), c.result);
+        EXPECT_TRUE(local() == c.after) << local().size() << " bytes";
+        ASSERT_FALSE(gCalls.empty());
+        EXPECT_EQ((std::vector<std::string>{gCalls.back().total, gCalls.back().downloaded, gCalls.back().received}),
+                  c.last);
+        for (const Progress& p : gCalls) EXPECT_EQ(p.total, c.last[0]);
+        std::string faultRequests = takeFaultRequests();
+        if (c.url == url) {
+            EXPECT_EQ(takeNginxLog(), c.requests);
+        } else {  // one request, with the range
+            EXPECT_EQ(countOf(faultRequests, "\"GET "), 1u) << faultRequests;
+            EXPECT_NE(faultRequests.find("\"Range\", \"" + c.requests + "\""), std::string::npos) << faultRequests;
+        }
+    }
 }
 
 TEST_F(Download, NoContentLengthReportsTotalZero) {
@@ -285,18 +331,6 @@ TEST_F(Download, ElapsedWrapsModulo2To32AndIsNeverZero) {
     }
 }
 
-TEST_F(Download, SizeQueryIsItsOwnRequestWithoutRange) {
-    takeFaultRequests();
-    writeWholeFile(target_, patternBytes(0, 1000));
-    EXPECT_EQ(run(faultUrl("/file/5000"), int64_t(1000)), kDownloadDone);
-    EXPECT_EQ(local(), patternBytes(0, 5000));
-    std::string requests = takeFaultRequests();
-    size_t ranged = requests.find("\"Range\", \"bytes=1000-\"");
-    EXPECT_NE(ranged, std::string::npos) << requests;
-    EXPECT_EQ(requests.find("\"Range\"", ranged + 1), std::string::npos) << requests;  // only the main request
-    EXPECT_EQ(gCalls.back().total, "5000");
-}
-
 namespace {
 // A port that takes connections and answers none: the response headers
 // never come. It closes after `lifetimeMs`, which resets what still waits,
@@ -350,11 +384,6 @@ DWORD __stdcall stopAfterDelay(void* param) {
     return 0;
 }
 
-size_t countOf(const std::string& text, const std::string& part) {
-    size_t count = 0;
-    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
-    return count;
-}
 }  // namespace
 
 // A download always ends: a server that stops sending, never answers or

@@ -73,6 +73,12 @@ void writeWholeFile(const std::string& path, const std::string& bytes) {
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
+std::string takeNginxLog() {
+    std::string log = readWholeFile(nginxAccessLog());
+    writeWholeFile(nginxAccessLog(), "");  // nginx appends, so it goes on from the start
+    return log;
+}
+
 std::string takeFaultRequests() {
     std::string body;
     HINTERNET session = InternetOpenA("tests", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);

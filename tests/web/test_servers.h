@@ -25,6 +25,9 @@ std::string patternBytes(size_t start, size_t end);
 std::string readWholeFile(const std::string& path);
 void writeWholeFile(const std::string& path, const std::string& bytes);
 
+// nginx's access lines since the last call ("REQUEST "RANGE" STATUS BYTES").
+std::string takeNginxLog();
+
 // The requests the fault server saw since the last call (JSON text).
 std::string takeFaultRequests();
 
