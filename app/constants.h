@@ -9,7 +9,8 @@ extern const char kInstallDir[];          // "C:\Users\Administrator\Desktop\QRV
 extern const char kVersionFilePath[];     // "/pl/plmr/danpeizhib.txt"
 extern const char kUpdaterDirPath[];      // "/pl/plmr/"
 extern const char kTargetSuffix[];        // "/Pelmora更新.exe"
-extern const char kStagingSuffix[];       // "/Pelmora更新.exe.part"
+extern const char kStagingPrefix[];       // "Pelmora更新.exe."  (then the digest)
+extern const char kStagingExtension[];    // ".part"
 extern const char kLaunchSuffix[];        // "\Pelmora更新.exe"
 extern const char kDigestKey[];           // "Pelmora更新.exe"
 extern const char kRelativePathKey[];     // "lj"

@@ -9,6 +9,7 @@
 #include "app/constants.h"
 #include "app/globals.h"
 #include "app/progress_window.h"
+#include "app/staging.h"
 #include "runtime/commands/commands.h"
 #include "runtime/heap.h"
 #include "runtime/runtime_app.h"
@@ -75,24 +76,59 @@ bool onWindow(HWND window, const std::function<void()>& request) {
     return rt::runOnThreadOf(window, request) == rt::ThreadCallResult::ran;
 }
 
-// What follows a download: the verified replacement, the feedback and the
-// launch. None of it happens once the window is gone (the program is ending).
-void finishDownload(HWND window, int32_t result, const char* downloadMessage) {
-    AppGlobals& g = globals();
-    const char* failure = result < 0 ? downloadMessage : nullptr;
+// What a download came to, judged under the commit lock: the staged file
+// verified and moved into place, unless the program is closing.
+struct Verdict {
+    bool closing = false;
     bool replaced = false;
+    const char* failure = nullptr;  // the box's text, if any
+};
+
+Verdict judge(int32_t result, const char* downloadMessage) {
+    AppGlobals& g = globals();
+    Verdict verdict;
+    verdict.failure = result < 0 ? downloadMessage : nullptr;
     EnterCriticalSection(&g.commitLock);
-    const bool closing = g.closing;
-    if (!closing && result == 0) {
-        failure = verifyAndReplace();
-        replaced = failure == nullptr;
+    verdict.closing = g.closing;
+    if (verdict.closing) verdict.failure = nullptr;
+    else if (result == 0) {
+        verdict.failure = verifyAndReplace();
+        verdict.replaced = verdict.failure == nullptr;
     }
     LeaveCriticalSection(&g.commitLock);
-    if (!replaced) DeleteFileA(g.stagingPath);
-    if (closing) return;
+    // A file that failed its digest is no start for a later run; any other
+    // staged bytes (a stop, a cut, a stall) are kept for the next one.
+    if (verdict.failure == kVerifyFailed) DeleteFileA(g.stagingPath);
+    return verdict;
+}
 
-    if (replaced) onWindow(window, [] { showCompleted(); });
-    else if (failure) onWindow(window, [failure] { showFailure(failure); });
+bool closingNow() {
+    AppGlobals& g = globals();
+    EnterCriticalSection(&g.commitLock);
+    const bool closing = g.closing;
+    LeaveCriticalSection(&g.commitLock);
+    return closing;
+}
+
+// One download into the staging file, continuing it from `offset`. After a
+// close none starts: a stop would be overwritten by the download's start.
+int32_t fetch(int64_t offset, char** message) {
+    AppGlobals& g = globals();
+    if (closingNow()) return web::kDownloadStopped;
+    g.progress.totalBytes = 0;
+    g.progress.receivedBytes = 0;
+    g.progress.downloadedBytes = offset;
+    return g.downloader->download(&g.downloadUrl, &g.stagingPath, &OnDownloadProgress, web::Opt<int64_t>(offset),
+                                  web::Opt<char**>(message));
+}
+
+// The feedback and the launch. None of it happens once the window is gone
+// (the program is ending).
+void finishDownload(HWND window, const Verdict& verdict) {
+    AppGlobals& g = globals();
+    if (verdict.closing) return;
+    if (verdict.replaced) onWindow(window, [] { showCompleted(); });
+    else if (const char* failure = verdict.failure) onWindow(window, [failure] { showFailure(failure); });
 
     EnterCriticalSection(&g.commitLock);
     if (!g.closing) launchUpdater();
@@ -145,7 +181,7 @@ ui::HandlerResult startUpdate(const uint32_t*, uint32_t) {
     // Separators of the relative path stay separators; everything else stays encoded.
     g.downloadUrl = cmd::replaceText(url.get(), kEncodedSlash, kSlash, 1).release();
     g.targetPath = localPath;
-    g.stagingPath = joinTexts({g.installDir, kStagingSuffix});
+    g.stagingPath = stagingPathFor(g.installDir, expectedDigest.get());
     g.expectedDigest = expectedDigest.release();
 
     g.workerActive = true;
@@ -170,26 +206,29 @@ uint32_t __stdcall downloadThread(uint32_t) {
     AppGlobals& g = globals();
     const HWND window = ui::unitWindowHandle(ui::kProgressWindowId, 0);
     onWindow(window, [] { setRefreshInterval(100); });
-    g.progress.downloadedBytes = 0;
 
-    // A close before the transfer began: a stop now would be overwritten by
-    // the download's start, so the download doesn't start.
-    EnterCriticalSection(&g.commitLock);
-    const bool closedAlready = g.closing;
-    LeaveCriticalSection(&g.commitLock);
-    if (closedAlready) {
+    // A close before the transfer began: nothing to do.
+    if (closingNow()) {
         g.workerActive = false;
         return 0;
     }
 
+    // What an earlier run fetched of this version is continued; staging
+    // files of other versions go.
+    deleteOtherStagingFiles(g.installDir, g.expectedDigest);
+    const int64_t offset = stagedLength(g.stagingPath);
     char* message = nullptr;
-    const int32_t result = g.downloader->download(&g.downloadUrl, &g.stagingPath, &OnDownloadProgress,
-                                                  web::Opt<int64_t>(g.progress.downloadedBytes.load()),
-                                                  web::Opt<char**>(&message));
+    int32_t result = fetch(offset, &message);
+    Verdict verdict = judge(result, message);
+    // A continued file that fails its digest is fetched once more, whole.
+    if (offset > 0 && verdict.failure == kVerifyFailed) {
+        result = fetch(0, &message);
+        verdict = judge(result, message);
+    }
     // The refresh stops before anything else is drawn, so no late refresh
     // overwrites the completed state.
     onWindow(window, [] { setRefreshInterval(0); });
-    finishDownload(window, result, message);
+    finishDownload(window, verdict);
     rt::rtFree(message);
 
     onWindow(window, closeWindow);
@@ -199,14 +238,13 @@ uint32_t __stdcall downloadThread(uint32_t) {
 
 intptr_t __stdcall OnDownloadProgress(const char* totalSize, const char* downloaded, uint32_t elapsedMs,
                                       const char* receivedNow) {
+    // Read in place: the texts stay valid for the call, and a copy of each
+    // per chunk would cost more than the rest of the download's own work.
     DownloadProgress& progress = globals().progress;
-    OwnedText total = cmd::textAtAddress(totalSize);
-    OwnedText done = cmd::textAtAddress(downloaded);
-    OwnedText received = cmd::textAtAddress(receivedNow);
-    progress.totalBytes = cmd::toInt64(total.get());
-    progress.downloadedBytes = cmd::toInt64(done.get());
+    progress.totalBytes = cmd::toInt64(totalSize);
+    progress.downloadedBytes = cmd::toInt64(downloaded);
     progress.elapsedMs = static_cast<int32_t>(elapsedMs);
-    progress.receivedBytes = cmd::toInt64(received.get());
+    progress.receivedBytes = cmd::toInt64(receivedNow);
     return 0;
 }
 

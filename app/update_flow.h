@@ -16,7 +16,7 @@ ui::HandlerResult windowDestroyed(const uint32_t* args, uint32_t count);
 // The worker thread's routine.
 uint32_t __stdcall downloadThread(uint32_t parameter);
 
-// The download's progress callback (through CallWindowProcA): stores the
+// The download's progress callback (a four-argument stdcall): stores the
 // four values in the progress record and touches nothing else.
 intptr_t __stdcall OnDownloadProgress(const char* totalSize, const char* downloaded, uint32_t elapsedMs,
                                       const char* receivedNow);

@@ -300,12 +300,14 @@ bool openTarget(LocalFile& file, const char* path, int64_t offset, bool resume, 
     return true;
 }
 
-void reportProgress(uint32_t callback, const Counts& counts, uint32_t elapsed) {
+// A plain stdcall call, as CallWindowProcA would make it with the four values
+// in the places of window, message, wParam and lParam; under Wine that call
+// costs as much per chunk as everything else the download does.
+void reportProgress(DownloadProgressCallback callback, const Counts& counts, uint32_t elapsed) {
     if (!callback) return;
     char totalText[24], downloadedText[24], receivedText[24];
-    callDll<int32_t, Stdcall>(rt::kDllCallWindowProcA, callback, word(formatDecimal(counts.total, totalText)),
-                              word(formatDecimal(counts.downloaded, downloadedText)), elapsed,
-                              word(formatDecimal(counts.downloaded - counts.base, receivedText)));
+    callback(formatDecimal(counts.total, totalText), formatDecimal(counts.downloaded, downloadedText), elapsed,
+             formatDecimal(counts.downloaded - counts.base, receivedText));
 }
 
 // One transfer loop, run as a job on the helper. The object, file and
@@ -315,7 +317,7 @@ struct Transfer {
     uint32_t request;
     LocalFile* file;
     Counts* counts;
-    uint32_t callback;
+    DownloadProgressCallback callback;
     uint32_t startTick;
     int32_t result;
 };
@@ -369,7 +371,7 @@ void transferJob(BlockingCalls::JobSide& side, void* context) {
 
 // The transfer loop, until end of data, a stop, a failure or a stall.
 int32_t transfer(HttpDownloader* self, BlockingCalls& calls, uint32_t request, LocalFile& file, Counts& counts,
-                 uint32_t callback) {
+                 DownloadProgressCallback callback) {
     // A job that ended without a result (it threw) counts as a failed read.
     Transfer t{self, request, &file, &counts, callback, gSystem.tickCount(), kDownloadReadError};
     self->running = 1;
@@ -397,7 +399,7 @@ int64_t existingLength(const char* path) {
 
 // A range that starts at the end of a complete local file: nothing to fetch.
 // The progress shows the whole file once, as after its last chunk.
-int32_t completeAlready(HttpDownloader* self, uint32_t callback, int64_t total) {
+int32_t completeAlready(HttpDownloader* self, DownloadProgressCallback callback, int64_t total) {
     self->running = 1;
     Counts counts;
     counts.total = counts.downloaded = counts.base = total;
@@ -409,7 +411,7 @@ int32_t runDownload(HttpDownloader* self, char** url, char** localPath, Opt<Down
                     Opt<int64_t> startOffset, Opt<char**> message) {
     std::string target = url && *url ? *url : "";
     const char* pathText = localPath ? *localPath : nullptr;
-    const uint32_t callback = progress.given ? word(reinterpret_cast<const void*>(progress.value)) : 0;
+    const DownloadProgressCallback callback = progress.given ? progress.value : nullptr;
     StopSignal stop(self);
     BlockingCalls calls(stop.event(), gSystem.stallMs, kChunkSize);
 

@@ -23,7 +23,8 @@ const char* downloadMessage(int32_t result);
 // Called after each chunk with the decimal texts of the total size (0 when
 // unknown), the downloaded count (start offset included) and the bytes
 // received by this call, and the elapsed milliseconds (never 0). The texts
-// are valid only during the call. Called through CallWindowProcA.
+// are valid only during the call. A plain four-argument stdcall function, as
+// CallWindowProcA would call it.
 using DownloadProgressCallback = intptr_t(__stdcall*)(const char* totalSize, const char* downloaded,
                                                       uint32_t elapsedMs, const char* receivedNow);
 

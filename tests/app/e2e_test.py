@@ -61,13 +61,22 @@ def megabytes_text(size):
     return "%.13g" % runtime_round(size / 1048576, 2)
 
 
+class Access(NamedTuple):
+    """One line of nginx's access log."""
+    path: str
+    range: str  # the Range header, "-" when there was none
+    status: int
+    sent: int  # body bytes
+
+
 class Run:
     def __init__(self, exit_code, stderr, boxes, labels, launches, access, fault_requests, started, seconds):
         self.exit_code = exit_code
         self.crash_lines = [line for line in stderr.splitlines() if CRASH_LINE.search(line)]
-        self.access = access  # [(path, status, body bytes sent)]
-        self.requests = [path for path, _, _ in access]
-        self.fault_requests = fault_requests  # [(request line, arrival on time.monotonic())]
+        self.access = access  # [Access]
+        self.requests = [entry.path for entry in access]
+        # [(request line, arrival on time.monotonic(), {header: value})]
+        self.fault_requests = fault_requests
         self.boxes = boxes
         self.labels = [entry["text"] for entry in labels]
         self.label_ms = [entry["ms"] for entry in labels]  # since the program's start
@@ -85,12 +94,13 @@ def read_json_lines(path):
 
 def nginx_extra(fault_port, routes=None):
     """The server block's additions: the fault server under /pl/plmr/fault/,
-    a throttled folder, and `routes`: exact paths answered by a fault-server
+    a throttled folder, a folder served without ranges, and `routes`: exact paths answered by a fault-server
     route, {path: route}, on which nginx waits for a silent server longer
     than any run lasts."""
     extra = """
         location /pl/plmr/fault/ {{ proxy_pass http://127.0.0.1:{fault}/; proxy_buffering off; }}
         location /pl/plmr/throttled/ {{ limit_rate 300k; }}
+        location /pl/plmr/norange/ {{ max_ranges 0; }}
 """.format(fault=fault_port)
     for path, route in sorted((routes or {}).items()):
         extra += ("        location = {path} {{ rewrite ^ {route} break; proxy_pass http://127.0.0.1:{fault};"
@@ -198,9 +208,10 @@ class ProgramTestCase(unittest.TestCase):
                 for line in f:
                     fields = line.split()
                     if fields:
-                        access.append((fields[1], int(fields[-2]), int(fields[-1])))
+                        access.append(Access(fields[1], fields[3].strip('"'), int(fields[-2]), int(fields[-1])))
         with self.fault.server.lock:
-            fault_requests = [(entry["line"], entry["at"]) for entry in self.fault.server.requests]
+            fault_requests = [(entry["line"], entry["at"], dict(entry["headers"]))
+                              for entry in self.fault.server.requests]
         run = Run(result.returncode, stderr, read_json_lines(boxes), read_json_lines(labels),
                   read_json_lines(launches), access, fault_requests, start, seconds)
         self.assertEqual(run.crash_lines, [], "Wine reported a crash")
@@ -222,13 +233,38 @@ class ProgramTestCase(unittest.TestCase):
         self.assertEqual(self.installed(), self.old, "the previous updater must stay byte for byte")
         self.assertEqual(self.assertLaunchedOnce(run)["size"], len(self.old))
 
-    def assertFailedAndKeptOld(self, run, message):
+    def assertFailedAndKeptOld(self, run, message, partial_of=None, named_for=None):
+        """`partial_of`: the file whose beginning the staging file must keep
+        for the next run (see assertStagedPartOf); without it no staging
+        file may remain."""
         self.assertEqual(run.exit_code, 0)
         self.assertEqual([(b["caption"], b["text"]) for b in run.boxes], [(TITLE, message)])
         self.assertEqual(self.installed(), self.old, "the previous updater must stay byte for byte")
-        self.assertFalse(os.path.exists(self.updater_path + ".part"), "the staging file must be removed")
+        if partial_of is None:
+            self.assertEqual(self.staging_files(), [], "no staging file may remain")
+        else:
+            self.assertStagedPartOf(partial_of, named_for)
         launch = self.assertLaunchedOnce(run)
         self.assertEqual(launch["size"], len(self.old))
+
+    def staging_files(self):
+        return sorted(name for name in os.listdir(self.install)
+                      if name.startswith(tree.UPDATER_NAME + ".") and name.endswith(".part"))
+
+    def staging_path(self, body):
+        return os.path.join(self.install, "%s.%s.part" % (tree.UPDATER_NAME, tree.md5_hex(body)))
+
+    def assertStagedPartOf(self, body, named_for=None):
+        """The only staging file is the one for the version announced
+        (`named_for`, default `body`) and holds a proper, non-empty beginning
+        of `body`, what the server sent; returns its length."""
+        path = self.staging_path(named_for if named_for is not None else body)
+        self.assertEqual(self.staging_files(), [os.path.basename(path)])
+        with open(path, "rb") as f:
+            staged = f.read()
+        self.assertTrue(0 < len(staged) < len(body), len(staged))
+        self.assertTrue(body.startswith(staged), "the staging file must hold the file's first bytes")
+        return len(staged)
 
 
 class UpdateFlowTest(ProgramTestCase):
@@ -247,16 +283,22 @@ class UpdateFlowTest(ProgramTestCase):
 
     def test_outdated_updater_is_downloaded_verified_replaced_and_launched(self):
         self.install_old()
+        # Left by runs for other versions: they go.
+        for stale in (self.staging_path(self.old), self.updater_path + ".part"):
+            with open(stale, "wb") as f:
+                f.write(self.old[:1000])
         tree.make_tree(self.www, self.new, "v2/Pelmora更新.exe")
         run = self.run_program()
         self.assertEqual(run.exit_code, 0)
         self.assertEqual(run.boxes, [])
         self.assertEqual(self.installed(), self.new)
-        self.assertFalse(os.path.exists(self.updater_path + ".part"))
+        self.assertEqual(self.staging_files(), [])
         self.assertEqual(self.assertLaunchedOnce(run)["size"], len(self.new))
         self.assertEqual(run.labels[0], FETCHING)
         self.assertEqual(run.labels[-1], "总大小：%sMB  下载完毕，请稍后..." % megabytes_text(len(self.new)))
-        self.assertIn("/pl/plmr/v2/Pelmora%E6%9B%B4%E6%96%B0.exe", run.requests)
+        # One request for the version file, one for the updater, no more.
+        self.assertEqual(run.access, [Access(VERSION_PATH, "-", 200, run.access[0].sent),
+                                      Access("/pl/plmr/v2/Pelmora%E6%9B%B4%E6%96%B0.exe", "-", 200, len(self.new))])
 
     def test_progress_texts_while_downloading(self):
         self.install_old()
@@ -327,7 +369,7 @@ class UpdateFlowTest(ProgramTestCase):
         with open(os.path.join(self.www, tree.VERSION_FILE), "wb") as f:
             f.write(tree.version_json(tree.md5_hex(pattern(0, 400_000)), "fault/cut/400000"))
         run = self.run_program()
-        self.assertFailedAndKeptOld(run, "读文件出错")
+        self.assertFailedAndKeptOld(run, "读文件出错", partial_of=pattern(0, 400_000))
 
     def test_wrong_content_is_not_installed(self):
         self.install_old()
@@ -343,6 +385,78 @@ class UpdateFlowTest(ProgramTestCase):
         finally:
             self.nginx.start()
         self.assertOldLaunchedWithoutBox(run)
+
+
+class ResumeTest(ProgramTestCase):
+    """What one run fetched, the next run continues; a staging file that
+    can't be continued is fetched again whole, in the same run."""
+
+    UPDATER_URL = "/pl/plmr/%s/Pelmora%%E6%%9B%%B4%%E6%%96%%B0.exe"
+
+    def assertReplacedAndLaunched(self, run, body):
+        self.assertEqual(run.exit_code, 0)
+        self.assertEqual(run.boxes, [])
+        self.assertEqual(self.installed(), body)
+        self.assertEqual(self.staging_files(), [])
+        self.assertEqual(self.assertLaunchedOnce(run)["size"], len(body))
+
+    def updater_requests(self, run):
+        return [entry for entry in run.access if entry.path != VERSION_PATH]
+
+    def test_body_cut_at_40_percent_is_continued_by_the_next_run(self):
+        self.install_old()
+        tree.make_tree(self.www, b"unused", "unused.exe", body=tree.version_json(tree.md5_hex(self.new),
+                                                                                "fault/blob/updater"))
+        self.fault.server.blobs["updater"] = self.new
+        self.fault.server.blob_cuts["updater"] = len(self.new) * 4 // 10
+        first = self.run_program()
+        self.assertFailedAndKeptOld(first, "读文件出错", partial_of=self.new)
+        kept = os.path.getsize(self.staging_path(self.new))
+        second = self.run_program()
+        self.assertReplacedAndLaunched(second, self.new)
+        ranges = [headers.get("Range") for line, _, headers in second.fault_requests if "/blob/updater" in line]
+        self.assertEqual(ranges, ["bytes=%d-" % kept])
+        self.assertEqual(len(second.access), 2, second.access)
+
+    def test_close_mid_download_is_continued_by_the_next_run(self):
+        self.install_old()
+        big = tree.updater_variant(self.base_updater, "big", 1_500_000)
+        tree.make_tree(self.www, big, "throttled/Pelmora更新.exe")
+        first = self.run_program(close_on_label=PROGRESS, timeout_ms=LABEL_CLOSE_LIMIT * 1000)
+        self.assertEqual(first.launches, [])
+        kept = self.assertStagedPartOf(big)
+        second = self.run_program()
+        self.assertReplacedAndLaunched(second, big)
+        self.assertEqual(self.updater_requests(second),
+                         [Access(self.UPDATER_URL % "throttled", "bytes=%d-" % kept, 206, len(big) - kept)])
+        # The whole file shows from the first progress text on, what the
+        # first run fetched counted in.
+        progress = [PROGRESS_SIZES.search(t) for t in second.labels if PROGRESS in t]
+        self.assertTrue(progress, second.labels)
+        for sizes in progress:
+            self.assertEqual(sizes["total"], megabytes_text(len(big)), sizes[0])
+            self.assertGreaterEqual(float(sizes["done"]), float(megabytes_text(kept)), sizes[0])
+
+    def test_corrupt_staging_file_is_fetched_again_whole(self):
+        self.install_old()
+        tree.make_tree(self.www, self.new, "v3/Pelmora更新.exe")
+        with open(self.staging_path(self.new), "wb") as f:
+            f.write(b"x" * 1000)
+        run = self.run_program()
+        self.assertReplacedAndLaunched(run, self.new)
+        url = self.UPDATER_URL % "v3"
+        self.assertEqual(self.updater_requests(run), [Access(url, "bytes=1000-", 206, len(self.new) - 1000),
+                                                      Access(url, "-", 200, len(self.new))])
+
+    def test_server_ignoring_ranges_starts_the_file_over(self):
+        self.install_old()
+        tree.make_tree(self.www, self.new, "norange/Pelmora更新.exe")
+        with open(self.staging_path(self.new), "wb") as f:
+            f.write(self.new[:100_000])
+        run = self.run_program()
+        self.assertReplacedAndLaunched(run, self.new)
+        self.assertEqual(self.updater_requests(run),
+                         [Access(self.UPDATER_URL % "norange", "bytes=100000-", 200, len(self.new))])
 
 
 # How long the program may wait on a fault before it gives up, and the
@@ -398,6 +512,7 @@ class Row(NamedTuple):
     runs: int = 1
     earliest: float = 0  # a program that ends sooner gave up too early
     loop: Optional[str] = None  # fault path of a redirect loop that must be followed, and left
+    keeps_part: bool = False  # a failure that leaves the fetched beginning for the next run
 
 
 ROWS = [
@@ -412,7 +527,8 @@ ROWS = [
         version_body=lambda digest: ('{"Pelmora更新.exe":%s,"lj":"Pelmora更新.exe"}'
                                      % nested_array(NESTING)).encode()),
     Row("download_stalled_after_a_third", FAILED, STALL_DEADLINE, message="读文件出错", updater="hostile/stalled",
-        updater_route="/stall/%d?after=%d&seconds=600" % (STALLED_SIZE, STALLED_SIZE // 3), earliest=STALL_DEADLINE),
+        updater_route="/stall/%d?after=%d&seconds=600" % (STALLED_SIZE, STALLED_SIZE // 3), earliest=STALL_DEADLINE,
+        updater_size=STALLED_SIZE, keeps_part=True),
     Row("download_redirect_loop", FAILED, 0, message="不能打开该URL", updater="fault/loop", loop="/loop"),
     Row("closed_on_first_progress_unthrottled", CLOSED, CLOSE_DEADLINE, updater="big/Pelmora更新.exe",
         updater_size=UNTHROTTLED_SIZE, close_on_label=PROGRESS, runs=UNTHROTTLED_CLOSE_RUNS),
@@ -440,13 +556,15 @@ class HostileServerTest(ProgramTestCase):
         served = tree.updater_variant(self.base_updater, "served", row.updater_size)
         digest = tree.md5_hex(served)
         tree.make_tree(self.www, served, row.updater, body=row.version_body(digest) if row.version_body else None)
+        # A stalled route serves pattern bytes; the staging file keeps those.
+        fetched = pattern(0, row.updater_size) if row.updater_route and "/stall/" in row.updater_route else served
         for index in range(row.runs):
             with self.subTest(run=index + 1):
                 self.clear_install_dir()
                 self.install_old()
-                self.check_run(row, index)
+                self.check_run(row, index, fetched, served)
 
-    def check_run(self, row, index):
+    def check_run(self, row, index, fetched, served):
         close_after = row.close_after_ms[index] if row.close_after_ms else None
         # A run that hangs is killed soon after its deadline has passed.
         limit = LABEL_CLOSE_LIMIT if row.close_on_label else row.deadline + MARGIN + 5
@@ -465,7 +583,7 @@ class HostileServerTest(ProgramTestCase):
         # The run met the fault it is about.
         for route in (row.version_route, row.updater_route):
             if route:
-                self.assertTrue(any(route in line for line, _ in run.fault_requests),
+                self.assertTrue(any(route in line for line, *_ in run.fault_requests),
                                 "the fault route %s was not reached" % route)
         if row.close_on_label:
             # The close came mid-transfer. (What nginx sent tells nothing:
@@ -474,23 +592,28 @@ class HostileServerTest(ProgramTestCase):
             self.assertIsNotNone(sizes, close_text)
             self.assertLess(float(sizes["done"]), float(sizes["total"]), close_text)
         if close_after is not None:
-            version_at = [at for line, at in run.fault_requests if row.version_route in line]
+            version_at = [at for line, at, _ in run.fault_requests if row.version_route in line]
             self.assertTrue(version_at and version_at[0] < run.started + close_after / 1000,
                             "the close came before the version request")
         if row.loop:
-            loops = [line for line, _ in run.fault_requests if " %s" % row.loop in line]
+            loops = [line for line, *_ in run.fault_requests if " %s" % row.loop in line]
             self.assertGreaterEqual(len(loops), 3, "the redirect loop was not followed: %r" % run.fault_requests)
 
         if row.outcome == LAUNCHED_OLD:
             self.assertOldLaunchedWithoutBox(run)
             self.assertEqual([path for path in run.requests if path != VERSION_PATH], [], "nothing downloaded")
         elif row.outcome == FAILED:
-            self.assertFailedAndKeptOld(run, row.message)
+            self.assertFailedAndKeptOld(run, row.message, partial_of=fetched if row.keeps_part else None,
+                                        named_for=served)
         else:
             self.assertEqual(run.exit_code, 0)
             self.assertEqual(run.boxes, [])
             self.assertEqual(self.installed(), self.old, "the previous updater must stay byte for byte")
             self.assertEqual(run.launches, [], "nothing may be launched after a close")
+            if row.close_on_label:  # what came before the close is kept for the next run
+                self.assertStagedPartOf(fetched, served)
+            else:
+                self.assertEqual(self.staging_files(), [])
 
         self.assertGreaterEqual(run.seconds, row.earliest, "gave up too early")
         if row.loop:

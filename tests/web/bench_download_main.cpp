@@ -1,7 +1,7 @@
 // One measured transfer for scripts/bench-download: `download` (driving the
 // application's own progress callback), or a bare WinINet loop with the same
 // 10240-byte buffer and the same file writes. Prints "seconds bytes
-// peak-working-set".
+// peak-working-set cpu-seconds" (the process's user and kernel time).
 //   bench_download.exe download|bare URL TARGET
 #include <windows.h>
 #include <psapi.h>
@@ -88,7 +88,11 @@ int main(int argc, char** argv) {
     memory.cb = sizeof memory;
     GetProcessMemoryInfo(GetCurrentProcess(), &memory, sizeof memory);
     double seconds = double(end.QuadPart - start.QuadPart) / double(frequency.QuadPart);
-    std::printf("%.6f %lld %lu\n", seconds, static_cast<long long>(bytes),
-                static_cast<unsigned long>(memory.PeakWorkingSetSize));
+    FILETIME created, exited, kernel, user;
+    GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
+    auto hundredNs = [](const FILETIME& t) { return (uint64_t(t.dwHighDateTime) << 32) | t.dwLowDateTime; };
+    double cpuSeconds = double(hundredNs(kernel) + hundredNs(user)) / 1e7;
+    std::printf("%.6f %lld %lu %.3f\n", seconds, static_cast<long long>(bytes),
+                static_cast<unsigned long>(memory.PeakWorkingSetSize), cpuSeconds);
     return bytes < 0 ? 1 : 0;
 }
