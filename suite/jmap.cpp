@@ -6,6 +6,10 @@
 namespace suite {
 
 namespace {
+// FromJSON's frame: the table object, the data and the three optional arguments.
+enum FromJsonArgument : int32_t { kTableArg, kDataArg, kEncodingArg, kConvertEscapesArg, kWideKeysArg,
+                                  kFromJsonArgumentCount };
+
 rt::DataCell call(JMapCommand command, int32_t count, rt::DataCell* args) {
     return rt::serviceTable().callLibraryCommand(suiteEntryPoint(command), count, args);
 }
@@ -30,12 +34,12 @@ bool JMap::fromJsonBytes(const uint8_t* byteSet, const FromJsonOptions& options)
 }
 
 bool JMap::load(const rt::DataCell& data, const FromJsonOptions& options) {
-    rt::DataCell args[5] = {variableCell(), data};
-    int32_t count = 2;
-    if (options.sourceEncoding) args[2] = rt::DataCell::ofText(options.sourceEncoding), count = 3;
-    if (options.convertEscapes) args[3] = rt::DataCell::ofBool(*options.convertEscapes), count = 4;
-    if (options.wideKeys) args[4] = rt::DataCell::ofBool(*options.wideKeys), count = 5;
-    return call(kJMapFromJson, count, args).asBool();
+    // Every argument travels; one not given is an absent cell (type 0).
+    rt::DataCell args[kFromJsonArgumentCount] = {variableCell(), data};
+    if (options.sourceEncoding) args[kEncodingArg] = rt::DataCell::ofText(options.sourceEncoding);
+    if (options.convertEscapes) args[kConvertEscapesArg] = rt::DataCell::ofBool(*options.convertEscapes);
+    if (options.wideKeys) args[kWideKeysArg] = rt::DataCell::ofBool(*options.wideKeys);
+    return call(kJMapFromJson, kFromJsonArgumentCount, args).asBool();
 }
 
 char* JMap::getString(const char* key) { return lookup(rt::DataCell::ofText(key)); }

@@ -18,7 +18,7 @@ enum JMapCommand : uint32_t {
     kJMapFromJson = 132,
 };
 
-// The optional arguments of FromJSON; left out when not set.
+// The optional arguments of FromJSON; passed as absent cells when not set.
 struct FromJsonOptions {
     const char* sourceEncoding = nullptr;
     std::optional<bool> convertEscapes;

@@ -1,5 +1,6 @@
 #include "suite/module/jmap_table.h"
 
+#include <cstdint>
 #include <cstdlib>
 #include <mutex>
 #include <unordered_set>
@@ -10,9 +11,52 @@ namespace {
 
 using nlohmann::json;
 
-// Doubles the backslash of every "\u" inside strings, so that the parser
-// keeps the escape as written instead of decoding it.
-std::string keepUnicodeEscapes(std::string_view text) {
+constexpr size_t kEscapeLength = 6;  // "\u" and four hexadecimal digits
+constexpr unsigned kHexDigitCount = 4;
+constexpr unsigned kHexDigitBits = 4;
+constexpr uint16_t kHighSurrogateFirst = 0xD800, kHighSurrogateLast = 0xDBFF;
+constexpr uint16_t kLowSurrogateFirst = 0xDC00, kLowSurrogateLast = 0xDFFF;
+
+int hexDigitValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 0xA;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 0xA;
+    return -1;
+}
+
+bool isHighSurrogate(uint16_t unit) { return unit >= kHighSurrogateFirst && unit <= kHighSurrogateLast; }
+bool isLowSurrogate(uint16_t unit) { return unit >= kLowSurrogateFirst && unit <= kLowSurrogateLast; }
+
+// The code unit that the escape "\uXXXX" at text[at] stands for; nothing
+// when the text there is no such escape.
+std::optional<uint16_t> escapedUnit(std::string_view text, size_t at) {
+    if (at > text.size() || text.size() - at < kEscapeLength || text.compare(at, 2, "\\u") != 0)
+        return std::nullopt;
+    uint16_t unit = 0;
+    for (unsigned d = 0; d < kHexDigitCount; ++d) {
+        int digit = hexDigitValue(text[at + 2 + d]);
+        if (digit < 0) return std::nullopt;
+        unit = static_cast<uint16_t>((unit << kHexDigitBits) | digit);
+    }
+    return unit;
+}
+
+// The length of the "\u" escape at text[at]: one escape, or a high surrogate
+// with the low one that must follow it. 0 when malformed, by the rules the
+// parser applies when it decodes escapes: four hex digits each, no lone
+// surrogate of either kind.
+size_t unicodeEscapeLength(std::string_view text, size_t at) {
+    std::optional<uint16_t> first = escapedUnit(text, at);
+    if (!first || isLowSurrogate(*first)) return 0;
+    if (!isHighSurrogate(*first)) return kEscapeLength;
+    std::optional<uint16_t> second = escapedUnit(text, at + kEscapeLength);
+    return second && isLowSurrogate(*second) ? 2 * kEscapeLength : 0;
+}
+
+// Doubles the backslash of every "\u" escape inside strings, so that the
+// parser keeps the escape as written instead of decoding it. Since the parser
+// then never reads its digits, a malformed escape is refused here: nothing.
+std::optional<std::string> keepUnicodeEscapes(std::string_view text) {
     std::string out;
     out.reserve(text.size() + 16);
     bool inString = false;
@@ -24,9 +68,18 @@ std::string keepUnicodeEscapes(std::string_view text) {
             continue;
         }
         if (c == '\\' && i + 1 < text.size()) {
-            char next = text[++i];
-            if (next == 'u') out += "\\\\u";
-            else { out += c; out += next; }
+            if (text[i + 1] != 'u') {
+                out += c;
+                out += text[++i];
+                continue;
+            }
+            size_t length = unicodeEscapeLength(text, i);
+            if (length == 0) return std::nullopt;
+            for (char e : text.substr(i, length)) {
+                if (e == '\\') out += e;
+                out += e;
+            }
+            i += length - 1;
             continue;
         }
         out += c;
@@ -121,8 +174,9 @@ bool JMapTable::loadJson(std::string_view utf8, bool convertEscapes, bool wideKe
     std::string_view body = trimmed(utf8);
     if (body.size() < 2 || body.front() != '{' || body.back() != '}') return false;
     if (!nestingWithin(body, kMaxJsonDepth)) return false;
-    std::string text = convertEscapes ? std::string(body) : keepUnicodeEscapes(body);
-    json parsed = json::parse(text, nullptr, /*allow_exceptions=*/false);
+    std::optional<std::string> text = convertEscapes ? std::string(body) : keepUnicodeEscapes(body);
+    if (!text) return false;
+    json parsed = json::parse(*text, nullptr, /*allow_exceptions=*/false);
     if (!parsed.is_object()) return false;
     root_ = std::move(parsed);
     wideKeys_ = wideKeys;

@@ -18,8 +18,9 @@ public:
     // Replaces the content with the JSON object in utf8. Anything but an
     // object (an array, a scalar, text that isn't JSON) fails and leaves
     // the table empty. Without convertEscapes, "\u" escapes stay as the
-    // six characters they are written with. A document nested deeper than
-    // kMaxJsonDepth fails too.
+    // six characters they are written with; one that would not decode (not
+    // four hex digits, a lone surrogate) fails the load all the same. A
+    // document nested deeper than kMaxJsonDepth fails too.
     bool loadJson(std::string_view utf8, bool convertEscapes, bool wideKeys);
     void clear();
 

@@ -64,13 +64,15 @@ TEST(JMapVersionFile, Utf8BodyWithItsEncodingNamedGivesGbkTexts) {
 }
 
 TEST(JMapVersionFile, KeyWrittenAsEscapesMatchesOnlyWithEscapeConversion) {
-    const char* body = "{\"Pelmora\\u66f4\\u65b0.exe\": \"abc\", \"lj\": \"\\u66f4\\u65b0\\n\"}";
+    const char* body =
+        "{\"Pelmora\\u66f4\\u65b0.exe\": \"abc\", \"lj\": \"\\u66f4\\u65b0\\n\", \"pair\": \"\\uD834\\uDD1E\"}";
     JMap plain;
     EXPECT_TRUE(plain.fromJson(body));
     EXPECT_EQ(takeText(plain.getString("Pelmora更新.exe")), "");
     // Left as written: the escape is six characters of the key and value.
     EXPECT_EQ(takeText(plain.getString("Pelmora\\u66f4\\u65b0.exe")), "abc");
     EXPECT_EQ(takeText(plain.getString("lj")), "\\u66f4\\u65b0\n");
+    EXPECT_EQ(takeText(plain.getString("pair")), "\\uD834\\uDD1E");
 
     JMap converted;
     EXPECT_TRUE(converted.fromJson(body, escapesConverted()));
@@ -78,17 +80,54 @@ TEST(JMapVersionFile, KeyWrittenAsEscapesMatchesOnlyWithEscapeConversion) {
     EXPECT_EQ(takeText(converted.getString("lj")), "更新\n");
 }
 
-TEST(JMapLoad, AnythingButAnObjectFailsAndEmptiesTheTable) {
-    JMap table;
-    const char* rejected[] = {"[1, 2]", "[{\"a\": 1}]", "\"text\"", "42", "not json", "{\"a\": 1", "{\"a\" 1}",
-                              "{} {}", "", nullptr};
-    for (const char* body : rejected) {
-        ASSERT_TRUE(table.fromJson("{\"a\": \"1\"}"));
-        EXPECT_FALSE(table.fromJson(body)) << (body ? body : "(empty text)");
-        EXPECT_EQ(takeText(table.getString("a")), "") << "a failed load leaves nothing behind";
+// Whether "\u" escapes are decoded or kept as written, the same texts are
+// JSON objects; the application loads with them kept.
+TEST(JMapLoad, ObjectsOfEveryShapeLoadAndEverythingElseIsRefusedInBothEscapeModes) {
+    const struct {
+        const char* body;
+        bool loads;
+    } cases[] = {
+        // Objects of every shape.
+        {"{}", true},
+        {"  \r\n\t{\"a\": \"2\"}\n", true},
+        {"{\"a\": {\"b\": {\"c\": []}}, \"l\": [[], {}, [1, [2]]]}", true},
+        {"{\"n\": 0, \"m\": -0, \"f\": -1.5e+3, \"g\": 2E-2, \"t\": true, \"u\": false, \"z\": null}", true},
+        {"{\"s\": \"\\\" \\\\ \\/ \\b \\f \\n \\r \\t\", \"\": \"empty key\", \"a\": \"a\"}", true},
+        {"{\"e\": \"\\u00e9\\u00C9\\u0000\", \"p\": \"\\uD834\\uDD1E\\udbff\\udfff\"}", true},
+        // Anything but an object.
+        {"[]", false}, {"[1, 2]", false}, {"[{\"a\": 1}]", false}, {"\"text\"", false}, {"42", false}, {"", false},
+        {nullptr, false}, {"not json", false},
+        // Numbers.
+        {"{\"a\": 01}", false}, {"{\"a\": 1.}", false}, {"{\"a\": .5}", false}, {"{\"a\": +1}", false},
+        {"{\"a\": 1e}", false}, {"{\"a\": NaN}", false},
+        // Strings.
+        {"{\"a\": \"open}", false}, {"{\"a\": 'single'}", false}, {"{\"a\": \"tab\there\"}", false},
+        {"{\"a\": \"\\x41\"}", false}, {"{\"a\": \"\\U0041\"}", false},
+        // "\u" escapes: four hex digits, surrogates in pairs.
+        {"{\"a\": [\"\\uqqqq\"]}", false}, {"{\"a\": \"\\u00A\"}", false}, {"{\"a\": \"\\uD800\\u\"}", false},
+        {"{\"a\": \"\\uD800\\u1\"}", false}, {"{\"a\": \"\\uD800\\u1x\"}", false}, {"{\"a\": \"\\uD834\\uDd\"}", false},
+        {"{\"a\": \"\\uD800\"}", false}, {"{\"a\": \"\\uD800\\u0041\"}", false}, {"{\"a\": \"\\uD800\\n\"}", false},
+        {"{\"a\": \"\\uDC00\"}", false}, {"{\"\\u12\": 1}", false},
+        // Structure.
+        {"{\"a\": 1", false}, {"{\"a\" 1}", false}, {"{\"a\": 1,}", false}, {"{\"a\": 1 \"b\": 2}", false},
+        {"{a: 1}", false}, {"{1: 1}", false}, {"{\"a\": [1}", false}, {"{\"a\": 1}}", false}, {"{} {}", false},
+        {"{/* note */}", false},
+    };
+    const struct {
+        const char* name;
+        FromJsonOptions options;
+    } modes[] = {{"escapes kept", {}}, {"escapes converted", escapesConverted()}};
+    for (const auto& mode : modes) {
+        JMap table;
+        for (const auto& c : cases) {
+            const char* shown = c.body ? c.body : "(empty text)";
+            ASSERT_TRUE(table.fromJson("{\"a\": \"1\"}"));
+            EXPECT_EQ(table.fromJson(c.body, mode.options), c.loads) << mode.name << ": " << shown;
+            if (!c.loads) {
+                EXPECT_EQ(takeText(table.getString("a")), "") << "a failed load leaves nothing: " << shown;
+            }
+        }
     }
-    EXPECT_TRUE(table.fromJson("  \r\n{\"a\": \"2\"}\n"));
-    EXPECT_EQ(takeText(table.getString("a")), "2");
 }
 
 // A value nested past the limit would make reading it as text recurse as
@@ -124,6 +163,38 @@ TEST(JMapLoad, OnlyTextAndByteSetDataAndKnownEncodingsAreAccepted) {
     EXPECT_TRUE(table.fromJsonBytes(data, encoding("unicode")));
     EXPECT_EQ(takeText(table.getString("a")), "更");
     rt::rtFree(data);
+}
+
+// The module sees every argument of FromJSON; one not given is a cell of
+// type 0, whatever the call's options.
+TEST(JMapLoad, FromJsonPassesAllFiveArgumentsWithTheOmittedOnesAbsent) {
+    static std::vector<uint32_t> seenTypes;
+    struct SlotSwap {
+        rt::Command& slot = suite::suiteForwardTable().slots[suite::kJMapFromJson];
+        rt::Command saved = slot;
+        SlotSwap() {
+            slot = [](rt::DataCell*, int32_t count, rt::DataCell* args) {
+                seenTypes.assign(count, 0);
+                for (int32_t i = 0; i < count; ++i) seenTypes[i] = args[i].type;
+            };
+        }
+        ~SlotSwap() { slot = saved; }
+    };
+    const uint32_t self = rt::kTypeJMap | rt::kVariableAddressFlag, data = rt::kTypeText;
+    const struct {
+        const char* name;
+        FromJsonOptions options;
+        std::vector<uint32_t> types;
+    } cases[] = {
+        {"as the application calls it", {}, {self, data, 0, 0, 0}},
+        {"with an encoding", encoding("utf-8"), {self, data, rt::kTypeText, 0, 0}},
+    };
+    JMap table;
+    for (const auto& c : cases) {
+        SlotSwap recording;
+        table.fromJson("{}", c.options);
+        EXPECT_EQ(seenTypes, c.types) << c.name;
+    }
 }
 
 TEST(JMapLoad, ALaterLoadReplacesTheContent) {
