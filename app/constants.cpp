@@ -20,6 +20,7 @@ APP_CONST(m) const char kStagingExtension[] = ".part";
 APP_CONST(m) const char kLaunchSuffix[] = "\\Pelmora更新.exe";
 APP_CONST(m) const char kDigestKey[] = "Pelmora更新.exe";
 APP_CONST(m) const char kRelativePathKey[] = "lj";
+APP_CONST(m) const char kSignatureKey[] = "sig";
 APP_CONST(m) const char kEncodedSlash[] = "%2F";
 APP_CONST(m) const char kSlash[] = "/";
 APP_CONST(m) const char kMessageTitle[] = "提示信息";

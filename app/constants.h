@@ -14,6 +14,7 @@ extern const char kStagingExtension[];    // ".part"
 extern const char kLaunchSuffix[];        // "\Pelmora更新.exe"
 extern const char kDigestKey[];           // "Pelmora更新.exe"
 extern const char kRelativePathKey[];     // "lj"
+extern const char kSignatureKey[];        // "sig" (read when the program has an update key)
 extern const char kEncodedSlash[];        // "%2F"
 extern const char kSlash[];               // "/"
 extern const char kMessageTitle[];        // "提示信息"

@@ -40,6 +40,7 @@ void releaseGlobals() {
     release(g.targetPath);
     release(g.stagingPath);
     release(g.expectedDigest);
+    release(g.expectedSignature);
     if (g.downloader) {
         g.downloader->ops->destroy(g.downloader);
         g.downloader->~HttpDownloader();

@@ -30,6 +30,8 @@ struct AppGlobals {
     // only once its digest matched.
     char* stagingPath = nullptr;
     char* expectedDigest = nullptr;
+    // The version file's "sig" (null when absent or when there is no key).
+    char* expectedSignature = nullptr;
     web::HttpDownloader* downloader = nullptr;
     DownloadProgress progress;
 

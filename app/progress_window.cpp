@@ -3,6 +3,7 @@
 #include "app/app_text.h"
 #include "app/constants.h"
 #include "app/globals.h"
+#include "app/update_flow.h"
 #include "runtime/commands/commands.h"
 #include "runtime/service_request.h"
 #include "ui/program_window.h"
@@ -47,6 +48,7 @@ OwnedText megabytes(int64_t bytes) { return cmd::toText(cmd::roundTo(bytes / kBy
 }  // namespace
 
 ui::HandlerResult refreshProgress(const uint32_t*, uint32_t) {
+    if (stopIfClosing()) return ui::HandlerResult::none();
     DownloadProgress& progress = globals().progress;
     const int64_t total = progress.totalBytes.load();
     const int64_t downloaded = progress.downloadedBytes.load();

@@ -10,6 +10,7 @@
 #include "app/globals.h"
 #include "app/progress_window.h"
 #include "app/staging.h"
+#include "app/update_signature.h"
 #include "runtime/commands/commands.h"
 #include "runtime/heap.h"
 #include "runtime/runtime_app.h"
@@ -57,17 +58,28 @@ bool sameTextIgnoringCase(const char* a, const char* b) {
     return a && b && lstrcmpiA(a, b) == 0;
 }
 
+enum class Check { passed, digestMismatch, signatureRejected, notMoved };
+
+// With an update key built in, the file must also be signed by it.
+bool signedAsRequired(const uint8_t* staged) {
+    if (!kUpdatePublicKey) return true;
+    const uint8_t* data = staged ? rt::byteSetData(staged) : nullptr;
+    const size_t size = staged ? rt::byteSetLength(staged) : 0;
+    return signatureVerifies(data, size, globals().expectedSignature, kUpdatePublicKey);
+}
+
 // The staged download becomes the updater only when its digest is the one
-// the version file announced; one move replaces the old file, so the user
-// never has a half-written updater. Returns the failure message, or null.
-const char* verifyAndReplace() {
+// the version file announced (and its signature verifies); one move
+// replaces the old file, so the user never has a half-written updater.
+Check verifyAndReplace() {
     AppGlobals& g = globals();
     OwnedBytes staged = cmd::readFile(g.stagingPath);
     OwnedText digest = cmd::md5Hex(staged.get());
-    if (!sameTextIgnoringCase(digest.get(), g.expectedDigest)) return kVerifyFailed;
+    if (!sameTextIgnoringCase(digest.get(), g.expectedDigest)) return Check::digestMismatch;
+    if (!signedAsRequired(staged.get())) return Check::signatureRejected;
     if (!MoveFileExA(g.stagingPath, g.targetPath, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        return kLocalFileFailed;
-    return nullptr;
+        return Check::notMoved;
+    return Check::passed;
 }
 
 // A request on the window from the worker: it runs on the window's thread
@@ -76,11 +88,32 @@ bool onWindow(HWND window, const std::function<void()>& request) {
     return rt::runOnThreadOf(window, request) == rt::ThreadCallResult::ran;
 }
 
+void markClosing() {
+    AppGlobals& g = globals();
+    EnterCriticalSection(&g.commitLock);
+    g.closing = true;
+    LeaveCriticalSection(&g.commitLock);
+}
+
+// Whether the program is closing. A close that waits for a handler of the
+// window to return counts already: the window goes as soon as it can, and
+// a refresh that keeps pumping messages may hold it back for as long as the
+// download lasts.
+bool closingNow() {
+    AppGlobals& g = globals();
+    if (rt::RuntimeApp::instance().closePending()) markClosing();
+    EnterCriticalSection(&g.commitLock);
+    const bool closing = g.closing;
+    LeaveCriticalSection(&g.commitLock);
+    return closing;
+}
+
 // What a download came to, judged under the commit lock: the staged file
 // verified and moved into place, unless the program is closing.
 struct Verdict {
     bool closing = false;
     bool replaced = false;
+    bool digestMismatch = false;  // the staged bytes aren't the announced file
     const char* failure = nullptr;  // the box's text, if any
 };
 
@@ -89,26 +122,22 @@ Verdict judge(int32_t result, const char* downloadMessage) {
     Verdict verdict;
     verdict.failure = result < 0 ? downloadMessage : nullptr;
     EnterCriticalSection(&g.commitLock);
-    verdict.closing = g.closing;
+    verdict.closing = closingNow();
     if (verdict.closing) verdict.failure = nullptr;
     else if (result == 0) {
-        verdict.failure = verifyAndReplace();
-        verdict.replaced = verdict.failure == nullptr;
+        const Check check = verifyAndReplace();
+        verdict.replaced = check == Check::passed;
+        verdict.digestMismatch = check == Check::digestMismatch;
+        if (check == Check::digestMismatch || check == Check::signatureRejected) verdict.failure = kVerifyFailed;
+        if (check == Check::notMoved) verdict.failure = kLocalFileFailed;
     }
     LeaveCriticalSection(&g.commitLock);
-    // A file that failed its digest is no start for a later run; any other
+    // A file that failed its check is no start for a later run; any other
     // staged bytes (a stop, a cut, a stall) are kept for the next one.
     if (verdict.failure == kVerifyFailed) DeleteFileA(g.stagingPath);
     return verdict;
 }
 
-bool closingNow() {
-    AppGlobals& g = globals();
-    EnterCriticalSection(&g.commitLock);
-    const bool closing = g.closing;
-    LeaveCriticalSection(&g.commitLock);
-    return closing;
-}
 
 // One download into the staging file, continuing it from `offset`. After a
 // close none starts: a stop would be overwritten by the download's start.
@@ -131,14 +160,7 @@ void finishDownload(HWND window, const Verdict& verdict) {
     else if (const char* failure = verdict.failure) onWindow(window, [failure] { showFailure(failure); });
 
     EnterCriticalSection(&g.commitLock);
-    if (!g.closing) launchUpdater();
-    LeaveCriticalSection(&g.commitLock);
-}
-
-void markClosing() {
-    AppGlobals& g = globals();
-    EnterCriticalSection(&g.commitLock);
-    g.closing = true;
+    if (!closingNow()) launchUpdater();
     LeaveCriticalSection(&g.commitLock);
 }
 
@@ -183,6 +205,7 @@ ui::HandlerResult startUpdate(const uint32_t*, uint32_t) {
     g.targetPath = localPath;
     g.stagingPath = stagingPathFor(g.installDir, expectedDigest.get());
     g.expectedDigest = expectedDigest.release();
+    if (kUpdatePublicKey) g.expectedSignature = versionInfo.getString(kSignatureKey);
 
     g.workerActive = true;
     if (!cmd::startThread(downloadThread)) {
@@ -193,6 +216,12 @@ ui::HandlerResult startUpdate(const uint32_t*, uint32_t) {
         closeWindow();
     }
     return ui::HandlerResult::none();
+}
+
+bool stopIfClosing() {
+    if (!closingNow()) return false;
+    if (AppGlobals& g = globals(); g.workerActive.load() && g.downloader) g.downloader->stop();
+    return true;
 }
 
 ui::HandlerResult windowDestroyed(const uint32_t*, uint32_t) {
@@ -220,8 +249,9 @@ uint32_t __stdcall downloadThread(uint32_t) {
     char* message = nullptr;
     int32_t result = fetch(offset, &message);
     Verdict verdict = judge(result, message);
-    // A continued file that fails its digest is fetched once more, whole.
-    if (offset > 0 && verdict.failure == kVerifyFailed) {
+    // A continued file that fails its digest is fetched once more, whole
+    // (a signature that doesn't verify would not verify the second time).
+    if (offset > 0 && verdict.digestMismatch) {
         result = fetch(0, &message);
         verdict = judge(result, message);
     }

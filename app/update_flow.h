@@ -13,6 +13,10 @@ ui::HandlerResult startUpdate(const uint32_t* args, uint32_t count);
 // The window's being-destroyed event: nothing to do.
 ui::HandlerResult windowDestroyed(const uint32_t* args, uint32_t count);
 
+// On the window's thread: when a close is under way, stops the download
+// (nothing is then replaced or launched) and returns true.
+bool stopIfClosing();
+
 // The worker thread's routine.
 uint32_t __stdcall downloadThread(uint32_t parameter);
 

@@ -21,7 +21,7 @@ TEST(AppConstants, EveryLiteralLiesInTheConstantSegment) {
     SegmentScope scope;
     const char* const literals[] = {
         app::kInstallDir,    app::kVersionFilePath, app::kUpdaterDirPath,    app::kTargetSuffix,
-        app::kStagingPrefix, app::kStagingExtension, app::kLaunchSuffix,    app::kDigestKey,         app::kRelativePathKey,
+        app::kStagingPrefix, app::kStagingExtension, app::kLaunchSuffix,    app::kDigestKey,         app::kRelativePathKey, app::kSignatureKey,
         app::kEncodedSlash,  app::kSlash,           app::kMessageTitle,      app::kVerifyFailed,
         app::kLocalFileFailed, app::kTotalItem,     app::kDownloadedItem,    app::kSpeedItem,
         app::kMegabytes,     app::kSpeedUnit,       app::kPercent,           app::kItemSeparator,

@@ -23,9 +23,10 @@ extern "C" const rt::ProgramHeader rtProgramHeader = {
     rt::kDllCommandCount, rt::kDllLibraryNames, rt::kDllEntryNames};
 extern "C" int rtStartRoutine() { return 0; }
 
-// The application's update server is never asked here.
+// The application's update server is never asked here, nor its key used.
 namespace app {
 extern const char kUpdateBaseUrl[] = "";
+extern const uint8_t* const kUpdatePublicKey = nullptr;
 }
 
 namespace {

@@ -1,5 +1,6 @@
 #include "ui/controls/window_control.h"
 
+#include "runtime/runtime_app.h"
 #include "runtime/service_request.h"
 
 #include "ui/controls/caption_painter.h"
@@ -141,7 +142,12 @@ bool WindowControl::close() {
     HWND hwnd = handle();
     if (!closeQueryAllows(12) || !IsWindow(hwnd)) return false;
     if (!closeQueryAllows(1) || !IsWindow(hwnd)) return false;
+    // The close is under way from here: destroying may take a while (a
+    // window system that is slow to withdraw the window) before the window
+    // hears of it, and other threads must not act as if it stayed.
+    rt::RuntimeApp::instance().setClosePending(true);
     DestroyWindow(hwnd);
+    rt::RuntimeApp::instance().setClosePending(false);
     return true;
 }
 
