@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "runtime/commands/commands.h"
 #include "runtime/dll_commands.h"
 #include "runtime/heap.h"
 #include "web/blocking_calls.h"
@@ -146,6 +147,7 @@ std::string headerText(uint32_t urlHandle, uint32_t level) {
 }
 
 // The digits at `at`, moved past them; -1 when there are none or too many.
+// For the fields of Content-Range, whose format fixes where a number ends.
 int64_t headerNumber(const char*& at) {
     if (*at < '0' || *at > '9') return -1;
     int64_t value = 0;
@@ -156,11 +158,11 @@ int64_t headerNumber(const char*& at) {
     return value;
 }
 
-// Content-Length, 0 when absent or not a number.
+// Content-Length read by the runtime's text-to-integer rule, as the
+// application reads numbers; 0 when absent, not a number or negative.
 int64_t contentLengthOf(uint32_t urlHandle) {
-    std::string text = headerText(urlHandle, kQueryContentLength);
-    const char* at = text.c_str();
-    return std::max<int64_t>(headerNumber(at), 0);
+    const std::string text = headerText(urlHandle, kQueryContentLength);
+    return std::max<int64_t>(rt::cmd::toInt64(text.c_str()), 0);
 }
 
 // "bytes FIRST-LAST/TOTAL" or "bytes */TOTAL"; -1 for what isn't given

@@ -13,8 +13,8 @@
 #include "runtime/runtime_app.h"
 #include "web/cookies.h"
 #include "web/header_text.h"
+#include "web/runtime_text.h"
 #include "web/text_codecs.h"
-#include "web/text_util.h"
 
 namespace web {
 
@@ -171,8 +171,9 @@ uint8_t* httpRequest(char** url, Opt<int32_t> method, Opt<char**> body, Opt<char
                 request.setProperty("Option", {intCell(kOptionEnableRedirects), rt::DataCell::ofBool(false)});
             request.setProperty("Option", {intCell(kOptionSslErrorIgnoreFlags), intCell(kIgnoreCertificateErrors)});
 
-            std::string headers = textOf(textIn(extraHeaders));
-            if (addDefaultHeaders.valueOr(1)) headers = withDefaultHeaders(headers, textOf(urlText), methodIndex == 1);
+            std::string headers = text::of(textIn(extraHeaders));
+            if (addDefaultHeaders.valueOr(1))
+                headers = withDefaultHeaders(headers, text::of(urlText), methodIndex == 1);
             if (normalizeHeaderNames.valueOr(1)) headers = normalizeHeaderLines(headers);
 
             if (proxyText && *proxyText && userText && *userText) {
@@ -180,10 +181,10 @@ uint8_t* httpRequest(char** url, Opt<int32_t> method, Opt<char**> body, Opt<char
                 int32_t flag = credentialsFlag.valueOr(1);
                 request.call("SetCredentials", {textCell(userText), textCell(passwordText), intCell(flag)});
                 if (flag == 1) {
-                    std::string pair = textOf(userText) + ":" + textOf(passwordText);
+                    std::string pair = text::of(userText) + ":" + text::of(passwordText);
                     uint8_t* bytes = rt::makeByteSet(pair.data(), pair.size());
                     char* encoded = base64Encode(bytes);
-                    std::string value = "Basic " + textOf(encoded);
+                    std::string value = "Basic " + text::of(encoded);
                     rt::rtFree(bytes);
                     rt::rtFree(encoded);
                     request.call("SetRequestHeader", {textCell("Proxy-Authorization"), textCell(value.c_str())});

@@ -18,10 +18,21 @@ namespace {
 
 char asciiUpper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 
+// Whether `sought` stands at byte `at` of `text` (the caller keeps it inside).
+// Ignoring case folds single-byte ASCII letters only: the second byte of a
+// double-byte character is compared as it is, else "乤" would match "丄".
 bool sameAt(std::string_view text, size_t at, std::string_view sought, bool ignoreCase) {
     if (!ignoreCase) return text.compare(at, sought.size(), sought) == 0;
-    for (size_t i = 0; i < sought.size(); ++i)
-        if (asciiUpper(text[at + i]) != asciiUpper(sought[i])) return false;
+    for (size_t i = 0; i < sought.size();) {
+        if (isLeadByte(static_cast<unsigned char>(text[at + i]))) {
+            size_t width = std::min(characterWidth(text, at + i), sought.size() - i);
+            if (text.compare(at + i, width, sought.substr(i, width)) != 0) return false;
+            i += width;
+        } else {
+            if (asciiUpper(text[at + i]) != asciiUpper(sought[i])) return false;
+            ++i;
+        }
+    }
     return true;
 }
 

@@ -2,6 +2,8 @@
 // "中" is the two bytes D6 D0.
 #include <gtest/gtest.h>
 
+#include <iterator>
+
 #include "tests/commands/command_test_support.h"
 
 using namespace rt::cmd;
@@ -56,6 +58,28 @@ TEST(TextCommands, FindTextNeverMatchesAtASecondByte) {
     EXPECT_EQ(findText("\xB0\x61" "A", "a", Arg(), true), 3);
     // A lone lead byte at the end ends the scan.
     EXPECT_EQ(findText("ab\xB0", "\xB0"), -1);
+}
+
+TEST(TextCommands, IgnoringCaseFoldsOnlySingleByteLetters) {
+    // "乤" is 81 61 and "丄" 81 41: their second bytes are "a" and "A".
+    struct Case {
+        const char* text;
+        const char* sought;
+        int32_t forward, backward;
+        const char* replaced;  // every match, ignoring case, replaced by "X"
+    } cases[] = {
+        {"乤", "丄", -1, -1, "乤"},
+        {"丄乤丄", "乤", 3, 3, "丄X丄"},
+        {"中a", "中A", 1, 1, "X"},  // a letter after a double-byte character still folds
+        {"b乤Ab乤aB", "乤aB", 2, 6, "bXX"},
+    };
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        const Case& c = cases[i];
+        SCOPED_TRACE(i);
+        EXPECT_EQ(findText(c.text, c.sought, Arg(), true), c.forward);
+        EXPECT_EQ(findTextBackward(c.text, c.sought, Arg(), true), c.backward);
+        EXPECT_EQ(str(replaceText(c.text, c.sought, "X")), c.replaced);
+    }
 }
 
 TEST(TextCommands, FindTextBackward) {

@@ -17,6 +17,7 @@ Paths (the query string is ignored unless stated):
                       with server.blob_cuts[NAME] = K the next answer stops
                       before byte K of the file and closes (one answer only).
   /nolength/N         N pattern bytes, no Content-Length, closes at the end.
+  /length/N?text=T    as /nolength/N, announced with the Content-Length text T.
   /zero               200 with an empty body.
   /cut/N              announces N bytes, sends half of them, closes.
   /slow/N?ms=M        N pattern bytes in 10240-byte pieces, M ms apart.
@@ -97,8 +98,10 @@ class Handler(BaseHTTPRequestHandler):
                 self.send_bytes(200, pattern(0, number))
             elif head == "zero":
                 self.send_bytes(200, b"")
-            elif head == "nolength":
+            elif head in ("nolength", "length"):
                 self.send_response(200)
+                if head == "length":
+                    self.send_header("Content-Length", query.get("text", [""])[0])
                 self.send_header("Content-Type", "application/octet-stream")
                 self.send_header("Connection", "close")
                 self.end_headers()

@@ -28,6 +28,9 @@ TEST(MergeCookieTexts, NewerFirstThenOlderNotMentioned) {
     // Nothing newer: the older text trimmed, first of each name kept, deleted dropped.
     EXPECT_EQ(mergeCookieTexts("  a=1; b=2; a=3; c=deleted  ", ""), "a=1; b=2");
     EXPECT_EQ(mergeCookieTexts("a=1;", ""), "a=1");
+    // An empty last item is none; one between two separators stays.
+    EXPECT_EQ(mergeCookieTexts("", "a=1; ; "), "a=1");
+    EXPECT_EQ(mergeCookieTexts("", "a=1; ; b=2"), "a=1; ; b=2");
     // The newer text's own duplicates survive unless identical.
     EXPECT_EQ(mergeCookieTexts("", "a=1; a=2; a=1"), "a=1; a=2");
     // Names differ by case: two cookies.
@@ -53,6 +56,23 @@ TEST(PrepareCookieHeader, RemovesEveryPrefixKeepsTheBlank) {
     TextVar empty;
     prepareCookieHeader(&empty);
     EXPECT_EQ(empty.value, nullptr);
+}
+
+TEST(CookieTexts, NoSearchMatchesInsideADoubleByteCharacter) {
+    // 0x81 and the byte after it are one character: "\x81" "C" is no "C".
+    TextVar send("n=\x81" "Cookie:v");
+    prepareCookieHeader(&send);
+    EXPECT_EQ(send.str(), "n=\x81" "Cookie:v");
+    struct {
+        const char* headers;
+        const char* received;
+    } collected[] = {
+        {"Set-Cookie: a=\x81Set-Cookie:\r\n", "a=\x81Set-Cookie:"},  // prefix removal, no attributes
+        {"Set-Cookie: a=\x81;b; path=/\r\n", "a=\x81;b"},            // the item ends at the first ";"
+    };
+    for (const auto& c : collected) EXPECT_EQ(collectSetCookies(c.headers), c.received);
+    // Two names: the "=" after 0x81 belongs to the character.
+    EXPECT_EQ(mergeCookieTexts("\x81=x=1", "\x81=y=2"), "\x81=y=2; \x81=x=1");
 }
 
 TEST(CookieName, TrimmedTextBeforeTheFirstEquals) {

@@ -17,6 +17,9 @@ TEST(DefaultHeaders, AppendedInOrderUnlessTheProbeIsPresentInAnyCase) {
     // The probe may stand anywhere, even inside a value.
     EXPECT_EQ(withDefaultHeaders("X-Note: no referer: here", kUrl, false),
               "X-Note: no referer: here\r\nAccept: */*\r\nAccept-Language: zh-cn" + kUa);
+    // ... but never inside a double-byte character ("\x81" "A" is one).
+    EXPECT_EQ(withDefaultHeaders("X-Note: \x81" "Accept: y", kUrl, false),
+              "X-Note: \x81" "Accept: y\r\nAccept: */*\r\nReferer: http://h/x\r\nAccept-Language: zh-cn" + kUa);
     EXPECT_EQ(withDefaultHeaders("", kUrl, true),
               "\r\nAccept: */*\r\nReferer: http://h/x\r\nAccept-Language: zh-cn" + kUa +
                   "\r\nContent-Type: application/x-www-form-urlencoded");
@@ -29,7 +32,10 @@ TEST(NormalizeHeaderLines, CapitalisesEachPieceDropsLinesWithoutColon) {
               "Content-Type: a/b\r\nX-Requested-With: X\r\nCONTENT-TYPE: c");
     EXPECT_EQ(normalizeHeaderLines("\r\naccept: */*"), "Accept: */*");
     // Only a to z change; the value keeps its case; a leading blank stays in the name.
-    EXPECT_EQ(normalizeHeaderLines(" foo: bar-baz\r\n1a-b: v\r\nx--y:z"), " foo: bar-baz\r\n1a-B: v\r\nX--Y:z");
+    EXPECT_EQ(normalizeHeaderLines(" foo: bar-baz\r\n1a-b: v\r\nx--y:z\r\na-: v"),
+              " foo: bar-baz\r\n1a-B: v\r\nX--Y:z\r\nA-: v");
+    // A "-" or ":" after 0x81 is the character's second byte.
+    EXPECT_EQ(normalizeHeaderLines("x-\x81-a\x81:b: v"), "X-\x81-a\x81:b: v");
     EXPECT_EQ(normalizeHeaderLines(""), "");
 }
 
@@ -45,6 +51,11 @@ TEST(HeaderLinesToSend, SkipsEmptyLinesAndExactKeepAlive) {
     EXPECT_EQ(lines[3].value, "two words");
     EXPECT_EQ(lines[4].name, "");
     EXPECT_EQ(lines[4].value, "");
+    // The name ends at the first ":" that is a character of its own.
+    auto dbcs = headerLinesToSend("A\x81:b: v\r\n");
+    ASSERT_EQ(dbcs.size(), 1u);
+    EXPECT_EQ(dbcs[0].name, "A\x81:b");
+    EXPECT_EQ(dbcs[0].value, "v");
     // Without CR LF the text is one line, whatever it holds.
     auto single = headerLinesToSend("Connection: keep-alive");
     ASSERT_EQ(single.size(), 1u);

@@ -187,12 +187,23 @@ TEST_F(Download, ResumeOutcomes) {
     }
 }
 
-TEST_F(Download, NoContentLengthReportsTotalZero) {
-    EXPECT_EQ(run(faultUrl("/nolength/30000")), kDownloadDone);
-    EXPECT_EQ(local(), patternBytes(0, 30000));
-    ASSERT_FALSE(gCalls.empty());
-    for (const Progress& p : gCalls) EXPECT_EQ(p.total, "0");
-    EXPECT_EQ(gCalls.back().downloaded, "30000");
+TEST_F(Download, TotalIsTheContentLengthReadAsTheRuntimeReadsNumbers) {
+    const struct {
+        const char* path;
+        const char* total;
+    } cases[] = {
+        {"/nolength/30000", "0"},
+        {"/length/30000?text=%2B30000", "30000"},  // "+30000": a sign, as the text-to-integer rule takes it
+        {"/length/30000?text=-30000", "0"},        // no length is negative
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        EXPECT_EQ(run(faultUrl(c.path)), kDownloadDone);
+        EXPECT_EQ(local(), patternBytes(0, 30000));
+        ASSERT_FALSE(gCalls.empty());
+        for (const Progress& p : gCalls) EXPECT_EQ(p.total, c.total);
+        EXPECT_EQ(gCalls.back().downloaded, "30000");
+    }
 }
 
 TEST_F(Download, ZeroLengthBodyMakesNoProgressCall) {
