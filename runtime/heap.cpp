@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -13,9 +14,10 @@
 namespace rt {
 
 namespace {
-// Written once at start-up before any other thread runs, read afterwards.
-const uint8_t* gConstStart = nullptr;
-const uint8_t* gConstEnd = nullptr;
+// Recorded at start-up and read by every free and reallocate, from any
+// thread. The start is published last: a reader that sees it sees its end.
+std::atomic<const uint8_t*> gConstStart{nullptr};
+std::atomic<const uint8_t*> gConstEnd{nullptr};
 
 thread_local uint32_t tFailedAllocation = 0;
 
@@ -36,15 +38,23 @@ void recordFailedAllocation(size_t size) {
 }
 
 void setConstantSegment(const void* start, uint32_t size) {
-    gConstStart = static_cast<const uint8_t*>(start);
-    gConstEnd = gConstStart + size;
+    auto first = static_cast<const uint8_t*>(start);
+    gConstStart.store(nullptr, std::memory_order_release);
+    gConstEnd.store(first + size, std::memory_order_release);
+    gConstStart.store(first, std::memory_order_release);
 }
 
-void clearConstantSegment() { gConstStart = gConstEnd = nullptr; }
+void clearConstantSegment() {
+    gConstStart.store(nullptr, std::memory_order_release);
+    gConstEnd.store(nullptr, std::memory_order_release);
+}
 
 const uint8_t* constantSegmentEndFor(const void* address) {
     auto p = static_cast<const uint8_t*>(address);
-    return (gConstStart && p >= gConstStart && p < gConstEnd) ? gConstEnd : nullptr;
+    const uint8_t* start = gConstStart.load(std::memory_order_acquire);
+    if (!start || p < start) return nullptr;
+    const uint8_t* end = gConstEnd.load(std::memory_order_acquire);
+    return p < end ? end : nullptr;
 }
 
 void* rtTryAlloc(uint32_t size) { return HeapAlloc(GetProcessHeap(), 0, size); }

@@ -15,7 +15,9 @@ void* rtTryAlloc(uint32_t size);
 void rtFree(void* block);
 void* rtRealloc(void* block, uint32_t size);
 
-// The constant segment's bounds; [0,0) when none is recorded.
+// The constant segment's bounds; [0,0) when none is recorded. Start-up
+// records them; shutdown keeps them, since the literals stay where they are
+// until the process ends and a thread still running may free one.
 void setConstantSegment(const void* start, uint32_t size);
 void clearConstantSegment();
 // Segment end when the address lies inside the segment, else nullptr.

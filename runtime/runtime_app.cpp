@@ -137,8 +137,8 @@ void RuntimeApp::createHiddenOwner() {
     windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(NULL_BRUSH));
     windowClass.lpszClassName = "_RT_HideOwner";
     RegisterClassA(&windowClass);
-    hiddenOwner_ = CreateWindowExA(WS_EX_TOOLWINDOW, "_RT_HideOwner", "", 0, 0, 0, 0, 0, nullptr, nullptr,
-                                   windowClass.hInstance, nullptr);
+    hiddenOwner_.store(CreateWindowExA(WS_EX_TOOLWINDOW, "_RT_HideOwner", "", 0, 0, 0, 0, 0, nullptr, nullptr,
+                                       windowClass.hInstance, nullptr));
 }
 
 void RuntimeApp::runStartWindowLoop() {
@@ -291,8 +291,9 @@ void RuntimeApp::endFromOtherThread(int32_t exitCode) {
     // thread waits there for the end of the process, so shutdown needn't
     // wait for it.
     parkCurrentWorker();
-    if (!shutdown_.load() && hiddenOwner_ && IsWindow(hiddenOwner_))
-        SendMessageA(hiddenOwner_, kMsgEndProgram, static_cast<WPARAM>(exitCode), 0);
+    HWND owner = hiddenOwner_.load();
+    if (!shutdown_.load() && owner && IsWindow(owner))
+        SendMessageA(owner, kMsgEndProgram, static_cast<WPARAM>(exitCode), 0);
     // No main thread took the request (it has none to take it with): end here.
     if (!shutdown_.load()) ExitProcess(static_cast<UINT>(exitCode));
     for (;;) Sleep(INFINITE);
@@ -322,13 +323,16 @@ void RuntimeApp::cleanupRuntime(int32_t exitCode) {
 
     if (gHooks.freeDllModules) gHooks.freeDllModules();
 
-    clearConstantSegment();
+    // The constant segment's bounds stay: a thread that outlives the join
+    // (one the runtime didn't start) may still free a literal, which must
+    // not reach HeapFree.
     for (HICON& icon : defaultIcons_) {
         if (icon) DestroyIcon(icon);
         icon = nullptr;
     }
-    if (hiddenOwner_ && IsWindow(hiddenOwner_)) DestroyWindow(hiddenOwner_);
-    hiddenOwner_ = nullptr;
+    // Forgotten before it goes: a worker that reads it from now on finds none.
+    HWND owner = hiddenOwner_.exchange(nullptr);
+    if (owner && IsWindow(owner)) DestroyWindow(owner);
 
     closeAllOpenFiles();
     if (gHooks.stopSound) gHooks.stopSound();

@@ -54,7 +54,9 @@ public:
     bool isMainThread() const { return GetCurrentThreadId() == mainThreadId_; }
     // The runtime has started (runtimeInit ran): there is a main thread.
     bool started() const { return mainThreadId_ != 0; }
-    HWND hiddenOwner() const { return hiddenOwner_; }
+    // Read by workers (end requests, thread calls) while the main thread
+    // creates and destroys it.
+    HWND hiddenOwner() const { return hiddenOwner_.load(); }
     const std::string& programDirectory() const { return programDirectory_; }
     const std::string& programFileName() const { return programFileName_; }
     const std::string& moduleDirectory() const { return moduleDirectory_; }
@@ -94,8 +96,8 @@ private:
     uint32_t runMode_ = 0, secondMode_ = 0, buildValue_ = 0;
     bool oleInitialised_ = false;
     std::string programDirectory_, programFileName_, moduleDirectory_;
-    HWND hiddenOwner_ = nullptr;
-    DWORD mainThreadId_ = 0;
+    std::atomic<HWND> hiddenOwner_{nullptr};
+    std::atomic<DWORD> mainThreadId_{0};
     std::vector<const LibraryInfo*> libraries_;
     std::vector<uint32_t> libraryStates_;
     std::vector<ExitHandler> exitHandlers_;

@@ -4,8 +4,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <vector>
 
+#include "runtime/cell_numbers.h"
 #include "runtime/framework/window_object.h"
 #include "runtime/heap.h"
 #include "runtime/runtime_app.h"
@@ -31,18 +33,26 @@ struct IconRecord {
 };
 std::vector<IconRecord> gIconRecords;
 
+constexpr const char* kNotNumericMessage = "欲转换数据类型不是数值";
+
+// Request 2001: the integer of a number cell by the commands' guarded rule
+// (an out-of-range double gives the low word of its 64-bit integer, or 0).
+// Anything else, a missing cell included, is not a number.
 int32_t numericCellToInt(const DataCell* cell) {
-    switch (cell->valueType()) {
-        case kTypeByte: return *static_cast<const uint8_t*>(cell->valuePtr());
-        case kTypeShort: return *static_cast<const int16_t*>(cell->valuePtr());
-        case kTypeInt:
-        case kTypeBool: return cell->asInt();
-        case kTypeInt64: return static_cast<int32_t>(cell->asInt64());
-        case kTypeFloat: return static_cast<int32_t>(cell->asFloat());
-        case kTypeDouble:
-        case kTypeDateTime: return static_cast<int32_t>(cell->asDouble());
-        default: reportRuntimeError("欲转换数据类型不是数值", 0, 0, 0);
-    }
+    if (!cell || !isNumberType(cell->type)) reportRuntimeError(kNotNumericMessage, 0, 0, 0);
+    return static_cast<int32_t>(integerArgument(*cell));
+}
+
+// Request 1007: the framework object of a window, made and attached when
+// the window has none yet. A window has at most one object, so one it
+// already has is the answer (a second one could never be attached).
+fw::WindowObject* objectForWindow(HWND window) {
+    if (!window) return nullptr;
+    if (fw::WindowObject* existing = fw::WindowObject::fromHandle(window)) return existing;
+    auto fresh = std::make_unique<fw::WindowObject>();
+    // Another thread may attach one between the look-up and here.
+    if (!fresh->attach(window)) return fw::WindowObject::fromHandle(window);
+    return fresh.release();
 }
 
 void copyPathText(int32_t which, char* destination) {
@@ -94,12 +104,7 @@ int32_t __stdcall requestService(int32_t code, int32_t arg1, int32_t arg2) {
         case kSvcAlwaysOne: return 1;
         case kSvcRuntimeVersion: return 0x70005;
         case kSvcPathText: copyPathText(arg1, ptr<char>(arg2)); return 0;
-        case kSvcWrapForeignWindow: {
-            if (!arg1) return 0;
-            auto object = new fw::WindowObject;
-            object->attach(ptr<HWND__>(arg1));
-            return word(object);
-        }
+        case kSvcWrapForeignWindow: return word(objectForWindow(ptr<HWND__>(arg1)));
         case kSvcDeleteObject: delete ptr<fw::WindowObject>(arg1); return 0;
         case kSvcDetachWindow: return arg1 ? word(ptr<fw::WindowObject>(arg1)->detach()) : 0;
         case kSvcObjectHandle: return arg1 ? word(ptr<fw::WindowObject>(arg1)->handle()) : 0;

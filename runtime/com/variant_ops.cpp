@@ -2,6 +2,7 @@
 #include <cstring>
 #include <vector>
 
+#include "runtime/cell_numbers.h"
 #include "runtime/com/com_value.h"
 #include "runtime/com/variant_convert.h"
 #include "runtime/heap.h"
@@ -18,10 +19,10 @@ SAFEARRAY* arrayOf(const VARIANT& v) {
 
 // Splits a 1-based linear index into per-dimension indexes, the first
 // dimension varying fastest, each offset by its lower bound.
-bool splitIndex(SAFEARRAY* array, int32_t linear, std::vector<LONG>* indexes) {
+bool splitIndex(SAFEARRAY* array, int64_t linear, std::vector<LONG>* indexes) {
     UINT dims = SafeArrayGetDim(array);
     if (dims == 0 || linear < 1) return false;
-    int64_t rest = static_cast<int64_t>(linear) - 1;
+    int64_t rest = linear - 1;
     indexes->assign(dims, 0);
     for (UINT d = 1; d <= dims; ++d) {
         LONG lower = 0, upper = -1;
@@ -35,7 +36,30 @@ bool splitIndex(SAFEARRAY* array, int32_t linear, std::vector<LONG>* indexes) {
     return rest == 0;  // anything left over lies beyond the array
 }
 
-// The element at `indexes` as a variant of its own.
+// An element index argument by the integer-argument rule, all 64 bits of
+// it: an index past 2^31 lies beyond any array rather than wrapping into it.
+bool elementIndexes(SAFEARRAY* array, const DataCell& index, std::vector<LONG>* indexes) {
+    return array && splitIndex(array, integerArgument(index), indexes);
+}
+
+// Bytes a scalar has from the value field (after vt and the three reserved
+// words) to the end of the variant.
+constexpr size_t kVariantValueBytes = 8;
+
+// Where a scalar element of `type` lives in a variant, and the room there:
+// a DECIMAL fills the whole variant (its first word is where vt is), every
+// other scalar starts at the value field.
+struct ElementSlot {
+    void* at;
+    size_t room;
+};
+ElementSlot elementSlot(VARIANT& v, VARTYPE type) {
+    if (type == VT_DECIMAL) return {&v.decVal, sizeof(DECIMAL)};
+    return {&v.llVal, kVariantValueBytes};
+}
+
+// The element at `indexes` as a variant of its own; false for an element
+// that no variant can hold.
 bool elementAsVariant(SAFEARRAY* array, std::vector<LONG>& indexes, VARIANT* out) {
     VariantInit(out);
     VARTYPE type = VT_EMPTY;
@@ -44,10 +68,33 @@ bool elementAsVariant(SAFEARRAY* array, std::vector<LONG>& indexes, VARIANT* out
     if (type == VT_RECORD) return false;
     VARIANT element;
     VariantInit(&element);
-    if (FAILED(SafeArrayGetElement(array, indexes.data(), &element.llVal))) return false;
-    element.vt = type;
+    ElementSlot slot = elementSlot(element, type);
+    if (SafeArrayGetElemsize(array) > slot.room) return false;
+    if (FAILED(SafeArrayGetElement(array, indexes.data(), slot.at))) return false;
+    element.vt = type;  // after the copy: a DECIMAL's first word is vt
     *out = element;
     return true;
+}
+
+// Stores `value`, already of the array's element type, at `indexes`.
+bool putElement(SAFEARRAY* array, std::vector<LONG>& indexes, VARTYPE type, VARIANT& value) {
+    switch (type) {
+        case VT_VARIANT: return SUCCEEDED(SafeArrayPutElement(array, indexes.data(), &value));
+        // Interfaces and strings go in by their pointer; the array copies them.
+        case VT_BSTR:
+        case VT_DISPATCH:
+        case VT_UNKNOWN: return SUCCEEDED(SafeArrayPutElement(array, indexes.data(), value.byref));
+        case VT_DECIMAL: {
+            DECIMAL decimal = value.decVal;
+            decimal.wReserved = 0;  // held vt while it was a variant
+            return SUCCEEDED(SafeArrayPutElement(array, indexes.data(), &decimal));
+        }
+        default: {
+            ElementSlot slot = elementSlot(value, type);
+            if (SafeArrayGetElemsize(array) > slot.room) return false;
+            return SUCCEEDED(SafeArrayPutElement(array, indexes.data(), slot.at));
+        }
+    }
 }
 
 uint8_t* bytesOfArrayVariant(const VARIANT& v) {
@@ -121,7 +168,7 @@ uint8_t* variantToByteSet(const VARIANT* variant, const DataCell& index) {
     if (!index.absent()) {
         SAFEARRAY* array = arrayOf(v);
         std::vector<LONG> indexes;
-        if (!array || !splitIndex(array, index.asInt(), &indexes)) return nullptr;
+        if (!elementIndexes(array, index, &indexes)) return nullptr;
         VARIANT element;
         if (!elementAsVariant(array, indexes, &element)) return nullptr;
         uint8_t* out = (element.vt & VT_ARRAY) ? bytesOfArrayVariant(element) : bytesOfScalar(element);
@@ -139,22 +186,15 @@ bool variantSetValue(VARIANT* variant, const DataCell& value, const DataCell& in
     }
     SAFEARRAY* array = arrayOf(*variant);
     std::vector<LONG> indexes;
-    if (!array || !splitIndex(array, index.asInt(), &indexes)) return false;
+    if (!elementIndexes(array, index, &indexes)) return false;
     VARTYPE element = VT_EMPTY;
     if (FAILED(SafeArrayGetVartype(array, &element))) return false;
     // A byte set needs a slot that can hold an array.
     if (value.valueType() == kTypeByteSet && element != VT_VARIANT) return false;
     VARIANT converted;
     if (!valueAsVariant(value, &converted)) return false;
-    bool ok = false;
-    if (element == VT_VARIANT) {
-        ok = SUCCEEDED(SafeArrayPutElement(array, indexes.data(), &converted));
-    } else if (SUCCEEDED(VariantChangeType(&converted, &converted, 0, element))) {
-        void* data = (element == VT_BSTR || element == VT_DISPATCH || element == VT_UNKNOWN)
-                         ? reinterpret_cast<void*>(converted.byref)
-                         : static_cast<void*>(&converted.llVal);
-        ok = SUCCEEDED(SafeArrayPutElement(array, indexes.data(), data));
-    }
+    bool ok = element == VT_VARIANT || SUCCEEDED(VariantChangeType(&converted, &converted, 0, element));
+    ok = ok && putElement(array, indexes, element, converted);
     VariantClear(&converted);
     return ok;
 }

@@ -3,7 +3,6 @@
 #include <windows.h>
 #include <oleauto.h>
 
-#include <cmath>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -46,16 +45,7 @@ double cellDouble(const DataCell& cell) {
 
 int64_t int64Arg(int32_t count, const DataCell* args, int32_t i, int64_t fallback) {
     const DataCell& cell = argAt(count, args, i);
-    switch (cell.valueType()) {
-        case kTypeAbsent: return fallback;
-        case kTypeByte: return *static_cast<const uint8_t*>(cell.valuePtr());
-        case kTypeShort: return *static_cast<const int16_t*>(cell.valuePtr());
-        case kTypeInt64: return cell.asInt64();
-        case kTypeFloat:
-        case kTypeDouble:
-        case kTypeDateTime: return truncateToInt64(cellDouble(cell));
-        default: return cell.asInt();
-    }
+    return cell.absent() ? fallback : integerArgument(cell);
 }
 
 int32_t intArg(int32_t count, const DataCell* args, int32_t i, int32_t fallback) {
@@ -101,12 +91,6 @@ std::string normaliseNumberText(std::string_view text) {
         i += 2;
     }
     return out;
-}
-
-int64_t truncateToInt64(double value) {
-    // 2^63: anything at or beyond it (and NaN) has no 64-bit integer part.
-    if (!(std::fabs(value) < 9223372036854775808.0)) return 0;
-    return static_cast<int64_t>(value);
 }
 
 namespace {

@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "runtime/cell_numbers.h"
 #include "runtime/data_cell.h"
 
 namespace rt::command_support {
@@ -36,10 +37,6 @@ inline size_t characterWidth(std::string_view text, size_t at) {
 
 // Full-width ASCII forms become ASCII before a number is parsed.
 std::string normaliseNumberText(std::string_view text);
-
-// Truncation toward zero to 64 bits, as the conversions do it: values that
-// are not numbers or don't fit give 0.
-int64_t truncateToInt64(double value);
 
 // A value of a basic type as text (the toText rule); other types give "".
 std::string valueText(const DataCell& cell);

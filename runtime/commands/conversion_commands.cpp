@@ -14,6 +14,18 @@ using namespace command_support;
 namespace {
 bool isText(const DataCell& cell) { return cell.valueType() == kTypeText; }
 std::string numberText(int32_t count, DataCell* args) { return normaliseNumberText(textView(count, args, 0)); }
+
+// The integer of a text (the C atoi rule after normalisation), or of a
+// number, logical or date-time value; other types (byte sets, subroutine
+// addresses, objects) have none and give 0.
+int64_t integerOf(int32_t count, DataCell* args, int64_t (*parse)(const char*)) {
+    const DataCell& value = argAt(count, args, 0);
+    if (isText(value)) return parse(numberText(count, args).c_str());
+    return holdsIntegerValue(value) ? integerArgument(value) : 0;
+}
+
+int64_t parseInt32(const char* text) { return std::atoi(text); }
+int64_t parseInt64(const char* text) { return _atoi64(text); }
 }  // namespace
 
 void toText(DataCell* result, int32_t count, DataCell* args) { setText(result, valueText(argAt(count, args, 0))); }
@@ -24,31 +36,15 @@ void textAtAddress(DataCell* result, int32_t count, DataCell* args) {
 }
 
 void toByte(DataCell* result, int32_t count, DataCell* args) {
-    int32_t value = isText(argAt(count, args, 0)) ? std::atoi(numberText(count, args).c_str()) : intArg(count, args, 0);
-    result->lo = static_cast<uint8_t>(value);
+    result->lo = static_cast<uint8_t>(integerOf(count, args, parseInt32));
     result->type = kTypeByte;
 }
 
 void toInteger(DataCell* result, int32_t count, DataCell* args) {
-    if (isText(argAt(count, args, 0))) return result->setInt(std::atoi(numberText(count, args).c_str()));
-    result->setInt(intArg(count, args, 0));
+    result->setInt(static_cast<int32_t>(integerOf(count, args, parseInt32)));
 }
 
-void toInt64(DataCell* result, int32_t count, DataCell* args) {
-    const DataCell& value = argAt(count, args, 0);
-    if (isText(value)) return result->setInt64(_atoi64(numberText(count, args).c_str()));
-    switch (value.valueType()) {
-        case kTypeByte:
-        case kTypeShort:
-        case kTypeInt:
-        case kTypeInt64:
-        case kTypeBool:
-        case kTypeFloat:
-        case kTypeDouble:
-        case kTypeDateTime: return result->setInt64(int64Arg(count, args, 0));
-        default: return result->setInt64(0);
-    }
-}
+void toInt64(DataCell* result, int32_t count, DataCell* args) { result->setInt64(integerOf(count, args, parseInt64)); }
 
 void toDouble(DataCell* result, int32_t count, DataCell* args) {
     if (isText(argAt(count, args, 0))) return result->setDouble(std::atof(numberText(count, args).c_str()));

@@ -18,7 +18,10 @@ BOOL AppSkeleton::OnIdle(LONG) { return FALSE; }
 BOOL AppSkeleton::PreTranslateMessage(MSG*) { return FALSE; }
 
 BOOL AppSkeleton::PumpMessage() {
-    if (!GetMessageA(&lastMessage_, nullptr, 0, 0)) return FALSE;
+    if (!GetMessageA(&lastMessage_, nullptr, 0, 0)) {
+        quitCode_ = static_cast<int>(lastMessage_.wParam);
+        return FALSE;
+    }
     if (!PreTranslateMessage(&lastMessage_)) {
         TranslateMessage(&lastMessage_);
         DispatchMessageA(&lastMessage_);

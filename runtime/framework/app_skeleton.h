@@ -18,8 +18,9 @@ public:
     static AppSkeleton* current();
 
     virtual BOOL InitInstance() { return TRUE; }
-    // The exit code: the quit code of the last message pumped.
-    virtual int ExitInstance() { return static_cast<int>(lastMessage_.wParam); }
+    // The exit code: the code of the WM_QUIT that ended the loop, 0 when
+    // none was pumped (a modal loop's messages are no quit code).
+    virtual int ExitInstance() { return quitCode_; }
     // Framework idle work; true asks for more idle calls.
     virtual BOOL OnIdle(LONG count);
     virtual BOOL PreTranslateMessage(MSG* message);
@@ -41,6 +42,7 @@ public:
 private:
     HINSTANCE instance_ = nullptr;
     MSG lastMessage_{};
+    int quitCode_ = 0;
     POINT lastMousePoint_{-1, -1};
     UINT lastMouseMessage_ = 0;
 };

@@ -1,6 +1,8 @@
 // Variant to byte set and variant set.
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <cstring>
 #include <string>
 
 #include "tests/com/com_test_support.h"
@@ -98,4 +100,57 @@ TEST(VariantSet, TypedArrayElementsAreConvertedByteSetsRefused) {
     rt::DataCell clearArgs[] = {scalar.cell()};
     rt::callCommand(rt::variantClear, 1, clearArgs);
     EXPECT_EQ(scalar.block.vt, VT_EMPTY);
+}
+
+// A DECIMAL element is 16 bytes: it is stored whole, in its own slot,
+// rather than as the 8 bytes of a variant's value field.
+TEST(VariantSet, DecimalElementsAreSixteenBytes) {
+    VariantVar v;
+    v.block.vt = VT_ARRAY | VT_DECIMAL;
+    v.block.parray = SafeArrayCreateVector(VT_DECIMAL, 1, 3);
+    ASSERT_TRUE(set(v, integer(5), integer(2)));
+    DECIMAL stored[3];
+    for (LONG at = 1; at <= 3; ++at) ASSERT_EQ(SafeArrayGetElement(v.block.parray, &at, &stored[at - 1]), S_OK);
+    DECIMAL five{};
+    five.Lo64 = 5;
+    EXPECT_EQ(std::memcmp(&stored[1], &five, sizeof five), 0);
+    const DECIMAL zero{};
+    EXPECT_EQ(std::memcmp(&stored[0], &zero, sizeof zero), 0);
+    EXPECT_EQ(std::memcmp(&stored[2], &zero, sizeof zero), 0);
+}
+
+// Element indexes follow the integer-argument rule: floating values are
+// truncated, 64-bit values are taken whole (beyond the array is beyond it).
+TEST(VariantSet, IndexesOfEveryNumberType) {
+    const struct {
+        rt::DataCell index;
+        bool stored;
+    } cases[] = {
+        {rt::DataCell::ofDouble(4.0), true},
+        {rt::DataCell::ofDouble(4.99), true},
+        {rt::DataCell::ofWord(std::bit_cast<uint32_t>(4.5f), rt::kTypeFloat), true},
+        {rt::DataCell::ofInt64(4), true},
+        {rt::DataCell::ofWord(4, rt::kTypeByte), true},
+        {rt::DataCell::ofInt64((1LL << 32) + 4), false},
+        {rt::DataCell::ofDouble(0.5), false},
+    };
+    for (const auto& c : cases) {
+        VariantVar v;
+        v.block.vt = VT_ARRAY | VT_VARIANT;
+        v.block.parray = variantMatrix();
+        SCOPED_TRACE(testing::Message() << std::hex << c.index.type << " " << c.index.hi << ":" << c.index.lo);
+        EXPECT_EQ(set(v, integer(44), c.index), c.stored);
+        LONG at[2] = {2, 1};  // linear 4
+        VARIANT element;
+        VariantInit(&element);
+        ASSERT_EQ(SafeArrayGetElement(v.block.parray, at, &element), S_OK);
+        EXPECT_EQ(element.vt, c.stored ? VT_I4 : VT_EMPTY);
+    }
+    VariantVar bytes;
+    bytes.block.vt = VT_ARRAY | VT_VARIANT;
+    bytes.block.parray = variantMatrix();
+    uint8_t* xyz = rt::makeByteSet("xyz", 3);
+    ASSERT_TRUE(set(bytes, rt::DataCell::ofByteSet(xyz), integer(3)));
+    rt::rtFree(xyz);
+    EXPECT_EQ(toBytes(bytes, rt::DataCell::ofDouble(3.0)), "xyz");
 }

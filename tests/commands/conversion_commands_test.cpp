@@ -72,6 +72,19 @@ TEST(ConversionCommands, NumbersFromNumbers) {
     EXPECT_EQ(toDouble(Arg::byteValue(250)), 250.0);
 }
 
+// Values that carry no number (byte sets, subroutine addresses) convert to
+// 0 in every integer and double conversion, not to their address.
+TEST(ConversionCommands, ValuesWithoutANumberGiveZero) {
+    Bytes bytes("\x07");
+    const Arg cases[] = {Arg(bytes.get()), Arg::subroutine(reinterpret_cast<const void*>(&rt::toInteger))};
+    for (const Arg& value : cases) {
+        EXPECT_EQ(toInteger(value), 0);
+        EXPECT_EQ(toInt64(value), 0);
+        EXPECT_EQ(toByte(value), 0);
+        EXPECT_EQ(toDouble(value), 0.0);
+    }
+}
+
 TEST(ArithmeticCommands, RoundToLiftsValuesJustBelowTheHalf) {
     EXPECT_EQ(roundTo(2.675, 2), 2.68);
     EXPECT_EQ(roundTo(-1.5), -2.0);

@@ -1,10 +1,15 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <bit>
+#include <cmath>
 #include <cstring>
+#include <limits>
 
 #include "runtime/data_cell.h"
+#include "runtime/framework/window_object.h"
 #include "runtime/heap.h"
+#include "runtime/runtime_app.h"
 #include "runtime/service_request.h"
 
 using namespace rt;
@@ -61,6 +66,15 @@ TEST(ConstantSegment, ReallocateCopiesAtMostToTheSegmentEnd) {
     EXPECT_STREQ(scope.segment, "literal");
     rtFree(grown);
     rtFree(shrunk);
+}
+
+// A thread the runtime didn't start may still free a literal after the
+// end of the process began; the block must not go to HeapFree.
+TEST(ConstantSegment, LiteralsStayLiteralsAfterShutdown) {
+    SegmentScope scope;
+    RuntimeApp::instance().cleanupRuntime(0);
+    rtFree(scope.segment);
+    EXPECT_TRUE(scope.stillAllocated());
 }
 
 TEST(ConstantSegment, OutsideTheSegmentIsAHeapBlock) {
@@ -141,9 +155,6 @@ TEST(ServiceRequest, FixedAnswersAndUnknownCodes) {
     EXPECT_EQ(requestService(2002, 0, 0), 0);
     EXPECT_EQ(requestService(4711, 1, 2), 0);
 
-    DataCell number = DataCell::ofDouble(41.9);
-    EXPECT_EQ(requestService(kSvcNumericToInt, reinterpret_cast<int32_t>(&number), 0), 41);
-
     uint8_t iid[16] = {};
     EXPECT_EQ(requestService(kSvcTypeInterface, static_cast<int32_t>(kTypeComObject), reinterpret_cast<int32_t>(iid)), 1);
     EXPECT_EQ(iid[8], 0xC0);
@@ -163,4 +174,54 @@ TEST(ServiceRequest, OpenFileRegistry) {
     EXPECT_EQ(requestService(kSvcOpenFileMode, reinterpret_cast<int32_t>(&dummy), 0), 3);
     EXPECT_EQ(requestService(kSvcUnregisterOpenFile, reinterpret_cast<int32_t>(&dummy), 0), 1);
     EXPECT_EQ(requestService(kSvcUnregisterOpenFile, reinterpret_cast<int32_t>(&dummy), 0), 0);
+}
+
+// Out of range and not-a-number doubles follow the conversion commands (the
+// low word of the 64-bit truncation, or 0), never the undefined 32-bit cast.
+TEST(ServiceRequest, NumberCellsBecomeIntegersByTheGuardedRule) {
+    int32_t variable = -17;
+    const struct {
+        DataCell cell;
+        int32_t expected;
+    } cases[] = {
+        {DataCell::ofDouble(41.9), 41},
+        {DataCell::ofDouble(-41.9), -41},
+        {DataCell::ofDouble(3e9), -1294967296},
+        {DataCell::ofDouble(1e300), 0},
+        {DataCell::ofDouble(-std::numeric_limits<double>::infinity()), 0},
+        {DataCell::ofDouble(std::nan("")), 0},
+        {DataCell::ofWord(std::bit_cast<uint32_t>(-2.75f), kTypeFloat), -2},
+        {DataCell::ofInt64(0x100000005LL), 5},
+        {DataCell::ofWord(200, kTypeByte), 200},
+        {DataCell::ofWord(0xFFFD, kTypeShort), -3},
+        {DataCell::refTo(&variable, kTypeInt), -17},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(requestService(kSvcNumericToInt, reinterpret_cast<int32_t>(&c.cell), 0), c.expected)
+            << std::hex << c.cell.type << " " << c.cell.hi << ":" << c.cell.lo;
+    }
+}
+
+// A window has one framework object: asking twice, or for a window that
+// already has one, gives that object.
+TEST(ServiceRequest, WrappingAWindowGivesTheObjectItHas) {
+    HWND first = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+    HWND second = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_TRUE(first && second);
+    auto wrap = [](HWND window) {
+        int32_t object = requestService(kSvcWrapForeignWindow, reinterpret_cast<int32_t>(window), 0);
+        return reinterpret_cast<fw::WindowObject*>(object);
+    };
+    fw::WindowObject* made = wrap(first);
+    ASSERT_NE(made, nullptr);
+    EXPECT_EQ(made->handle(), first);
+    EXPECT_EQ(wrap(first), made);
+    fw::WindowObject own;
+    ASSERT_TRUE(own.attach(second));
+    EXPECT_EQ(wrap(second), &own);
+    EXPECT_EQ(wrap(nullptr), nullptr);
+    requestService(kSvcDeleteObject, reinterpret_cast<int32_t>(made), 0);
+    own.detach();
+    DestroyWindow(first);
+    DestroyWindow(second);
 }

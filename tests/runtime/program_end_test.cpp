@@ -134,6 +134,30 @@ TEST(ProgramEnd, LibraryRuntimeErrorCarriesItsOwnText) {
     EXPECT_EQ(probe.run.boxes[0].text, u8s(u8"运行时出错!\r\n\r\n错误信息：库命令放弃了\r\n\r\n0, 0\r\n"));
 }
 
+// Service request 2001 on a cell that is no number: logical and date-time
+// values are not numbers, and a missing cell is none either.
+TEST(ProgramEnd, ConvertingANonNumberIsARuntimeError) {
+    for (const char* scenario : {"not-number-logical", "not-number-date", "not-number-null"}) {
+        ProbeRun probe = runProbe(scenario);
+        EXPECT_EQ(probe.run.exitCode, 0xFFFFFFFFu) << scenario;
+        EXPECT_EQ(probe.run.boxes.size(), 1u) << scenario;
+        if (probe.run.boxes.empty()) continue;
+        EXPECT_EQ(probe.run.boxes[0].text,
+                  u8s(u8"运行时出错!\r\n\r\n错误信息：欲转换数据类型不是数值\r\n\r\n0, 0\r\n"))
+            << scenario;
+        EXPECT_FALSE(contains(probe.log, "converted")) << scenario;
+    }
+}
+
+// The exit code is the quit code, not the wParam of whatever a modal loop
+// pumped last (here its timer's id).
+TEST(ProgramEnd, ModalLoopBeforeTheEndLeavesExitCodeZero) {
+    ProbeRun probe = runProbe("modal");
+    EXPECT_FALSE(probe.run.timedOut);
+    EXPECT_TRUE(contains(probe.log, "modal-returned")) << probe.log;
+    EXPECT_EQ(probe.run.exitCode, 0u);
+}
+
 TEST(StartUp, CurrentDirectoryIsTheProgramDirectoryAndCodePageIs936) {
     // Started from the Windows directory, the probe still ends up in its own.
     ProbeRun probe = runProbe("plain", "C:\\windows");

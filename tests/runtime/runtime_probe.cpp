@@ -77,18 +77,19 @@ OneWindowSystem gWindows;
 
 LRESULT CALLBACK probeWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_TIMER) {
-        KillTimer(hwnd, 1);
+        KillTimer(hwnd, wParam);
         DestroyWindow(hwnd);
         return 0;
     }
     if (message == WM_NCDESTROY) {
         gWindows.window = nullptr;
+        rt::RuntimeApp::instance().modalWindowId = 0;  // as the window runtime ends a modal loop
         rt::RuntimeApp::instance().afterTopLevelDestroyed();
     }
     return DefWindowProcA(hwnd, message, wParam, lParam);
 }
 
-void openProbeWindow(UINT closeAfterMs) {
+void openProbeWindow(UINT closeAfterMs, UINT_PTR timerId = 1) {
     WNDCLASSA windowClass{};
     windowClass.lpfnWndProc = probeWindowProc;
     windowClass.hInstance = GetModuleHandleA(nullptr);
@@ -96,7 +97,32 @@ void openProbeWindow(UINT closeAfterMs) {
     RegisterClassA(&windowClass);
     gWindows.window = CreateWindowExA(0, "ProbeWindow", "probe", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr,
                                       nullptr, windowClass.hInstance, nullptr);
-    if (closeAfterMs) SetTimer(gWindows.window, 1, closeAfterMs, nullptr);
+    if (closeAfterMs) SetTimer(gWindows.window, timerId, closeAfterMs, nullptr);
+}
+
+// A modal loop whose window a timer closes: the last message it pumps is a
+// WM_TIMER whose wParam is the timer's id, which is no exit code.
+constexpr UINT_PTR kModalTimerId = 2;
+constexpr UINT kModalCloseMs = 100;
+constexpr uint32_t kModalWindowId = 1;
+
+void runModalLoopUntilItsWindowCloses() {
+    openProbeWindow(kModalCloseMs, kModalTimerId);
+    rt::RuntimeApp& app = rt::RuntimeApp::instance();
+    app.modalWindowId = kModalWindowId;
+    app.runMessageLoop(1);
+    logLine("modal-returned");
+}
+
+// Cells that service request 2001 must refuse as no number.
+void convertNonNumber(const std::string& scenario) {
+    rt::DataCell logical = rt::DataCell::ofBool(true);
+    rt::DataCell dateTime = rt::DataCell::ofDouble(45356.0, rt::kTypeDateTime);
+    const rt::DataCell* cell = scenario == "not-number-logical" ? &logical
+                               : scenario == "not-number-date"  ? &dateTime
+                                                                : nullptr;
+    int32_t value = rt::requestService(rt::kSvcNumericToInt, reinterpret_cast<int32_t>(cell), 0);
+    logLine("converted " + std::to_string(value));
 }
 
 // Shutdown with a worker of the program still running: the exit handler
@@ -188,6 +214,10 @@ extern "C" int rtStartRoutine() {
         rt::serviceTable().reportError(1, 0, 0);
     } else if (scenario == "error-message") {
         rt::requestService(rt::kSvcRuntimeError, reinterpret_cast<int32_t>("库命令放弃了"), 0);
+    } else if (scenario.rfind("not-number-", 0) == 0) {
+        convertNonNumber(scenario);
+    } else if (scenario == "modal") {
+        runModalLoopUntilItsWindowCloses();
     } else if (scenario == "lastwindow") {
         openProbeWindow(200);
     } else if (scenario == "closed-early") {
