@@ -1,4 +1,5 @@
-// Owned GDI objects: each wrapper holds only its handle and releases it.
+// Owned GDI and pointer objects: each wrapper holds only its handle and
+// releases it.
 #pragma once
 
 #include <windows.h>
@@ -54,6 +55,42 @@ public:
 
 private:
     HDC dc_ = nullptr;
+};
+
+// A unit's mouse pointer: either a shared system pointer, which is never
+// destroyed, or one made from the unit's cursor image, which the holder
+// destroys on release.
+class UnitCursor {
+public:
+    UnitCursor() = default;
+    static UnitCursor shared(HCURSOR cursor) { return UnitCursor(cursor, false); }
+    static UnitCursor made(HCURSOR cursor) { return UnitCursor(cursor, true); }
+    ~UnitCursor() { reset(); }
+    UnitCursor(UnitCursor&& other) noexcept
+        : cursor_(std::exchange(other.cursor_, nullptr)), owned_(std::exchange(other.owned_, false)) {}
+    UnitCursor& operator=(UnitCursor&& other) noexcept {
+        if (this != &other) {
+            reset();
+            cursor_ = std::exchange(other.cursor_, nullptr);
+            owned_ = std::exchange(other.owned_, false);
+        }
+        return *this;
+    }
+    UnitCursor(const UnitCursor&) = delete;
+    UnitCursor& operator=(const UnitCursor&) = delete;
+
+    HCURSOR get() const { return cursor_; }
+    void reset() {
+        if (cursor_ && owned_) DestroyCursor(cursor_);
+        cursor_ = nullptr;
+        owned_ = false;
+    }
+
+private:
+    UnitCursor(HCURSOR cursor, bool owned) : cursor_(cursor), owned_(owned && cursor) {}
+
+    HCURSOR cursor_ = nullptr;
+    bool owned_ = false;
 };
 
 // The device context of a window, released when the holder goes.

@@ -8,8 +8,23 @@
 namespace ui {
 
 namespace {
-// The object being created, for the messages before CreateWindowExA returns.
-thread_local UnitObject* tCreating = nullptr;
+
+// An object whose window is being created, for the messages before
+// CreateWindowExA returns; creations nest when a window's creation creates
+// another one.
+struct Creation {
+    UnitObject* object;
+    Creation* outer;
+    bool objectDeleted = false;   // its window got as far as WM_NCDESTROY
+};
+thread_local Creation* tCreating = nullptr;
+
+// Tells a creation in progress that its object is being deleted.
+void noteDeleted(const UnitObject* object) {
+    for (Creation* creation = tCreating; creation; creation = creation->outer)
+        if (creation->object == object) creation->objectDeleted = true;
+}
+
 }  // namespace
 
 bool UnitObject::raise(int32_t event, std::initializer_list<uint32_t> args, bool* hasResult, uint32_t* result) {
@@ -37,11 +52,12 @@ void UnitObject::registerClass(const char* name, UINT style, HCURSOR cursor) {
 
 HWND UnitObject::createWindow(DWORD exStyle, const char* className, const char* text, DWORD style, int x, int y,
                               int width, int height, HWND parent, HMENU menu) {
-    UnitObject* outer = tCreating;
-    tCreating = this;
+    Creation creation{this, tCreating};
+    tCreating = &creation;
     HWND hwnd = CreateWindowExA(exStyle, className, text, style, x, y, width, height, parent, menu,
                                 GetModuleHandleA(nullptr), this);
-    tCreating = outer;
+    tCreating = creation.outer;
+    if (!hwnd && !creation.objectDeleted) delete this;
     return hwnd;
 }
 
@@ -56,8 +72,8 @@ LRESULT CALLBACK UnitObject::sharedProc(HWND hwnd, UINT message, WPARAM wParam, 
     LRESULT result = 0;
     if (rt::handleThreadCall(message, wParam, lParam, result)) return result;
     auto object = static_cast<UnitObject*>(fw::WindowObject::fromHandle(hwnd));
-    if (!object && tCreating && !tCreating->handle()) {
-        object = tCreating;
+    if (!object && tCreating && !tCreating->objectDeleted && !tCreating->object->handle()) {
+        object = tCreating->object;
         object->attach(hwnd);
     }
     if (!object) return DefWindowProcA(hwnd, message, wParam, lParam);
@@ -71,6 +87,7 @@ LRESULT CALLBACK UnitObject::sharedProc(HWND hwnd, UINT message, WPARAM wParam, 
         uint32_t windowId = object->windowId_, unitId = object->unitId_;
         object->detach();
         rt::requestService(rt::kSvcUnitDestroyed, static_cast<int32_t>(windowId), static_cast<int32_t>(unitId));
+        noteDeleted(object);
         delete object;
         result = DefWindowProcA(hwnd, message, wParam, lParam);
     });

@@ -47,12 +47,15 @@ public:
                uint32_t* result = nullptr);
 
 protected:
-    // Creates the window with this object as its owner object.
+    // Creates the window with this object as its owner object. The window
+    // owns the object from its first message on (it deletes it at
+    // WM_NCDESTROY). Null when the window could not be created: the object
+    // has then been deleted, by the window or here, and must not be used.
     HWND createWindow(DWORD exStyle, const char* className, const char* text, DWORD style, int x, int y, int width,
                       int height, HWND parent, HMENU menu);
     // A control's child window at the request's place, with its control
     // identifier; `style` is added to WS_CHILD | WS_CLIPSIBLINGS and the
-    // request's own extra style.
+    // request's own extra style. Null and the object deleted as createWindow.
     HWND createChildWindow(const CreateRequest& request, DWORD exStyle, const char* className, const char* text,
                            DWORD style);
     // Registers a window class whose procedure dispatches to windowProc.

@@ -70,17 +70,17 @@ HCURSOR standardCursor(int32_t code) {
     return LoadCursorA(nullptr, MAKEINTRESOURCEA(kSystemCursors[code - 1]));
 }
 
-HCURSOR cursorFromData(const std::vector<uint8_t>& data) {
-    if (data.empty()) return nullptr;
+UnitCursor cursorFromData(const std::vector<uint8_t>& data) {
+    if (data.empty()) return {};
     int32_t code = data.size() >= 4 ? static_cast<int32_t>(loadWord(data.data())) : data[0];
     if (code == -1 && data.size() > 4) {
         // A cursor image follows the code: a cursor resource as the
         // system's icon-and-cursor loader takes it.
         std::vector<uint8_t> image(data.begin() + 4, data.end());
-        return reinterpret_cast<HCURSOR>(CreateIconFromResourceEx(image.data(), static_cast<DWORD>(image.size()),
-                                                                 FALSE, 0x00030000, 0, 0, LR_DEFAULTCOLOR));
+        return UnitCursor::made(reinterpret_cast<HCURSOR>(CreateIconFromResourceEx(
+            image.data(), static_cast<DWORD>(image.size()), FALSE, 0x00030000, 0, 0, LR_DEFAULTCOLOR)));
     }
-    return standardCursor(code);
+    return UnitCursor::shared(standardCursor(code));
 }
 
 int32_t loadWindow(WindowRecord& window, int32_t mode, HWND owner) {
@@ -190,7 +190,7 @@ int32_t loadWindow(WindowRecord& window, int32_t mode, HWND owner) {
             windowObject = dynamic_cast<WindowControl*>(object);
             windowHandle = object ? object->handle() : nullptr;
             if (!windowHandle || !IsWindow(windowHandle)) {
-                delete object;
+                // A window that went took its object with it.
                 unit.setObject(nullptr);
                 abandonLoad(window);
                 return 0;
@@ -246,9 +246,10 @@ int32_t loadWindow(WindowRecord& window, int32_t mode, HWND owner) {
     for (uint32_t i = 1; i < count; ++i) {
         UnitLocation unit;
         if (!units.locateIndex(i, unit) || unit.menuItem) continue;
-        HCURSOR cursor = cursorFromData(unit.describe().cursorData);
-        unit.setCursor(cursor);
-        if (UnitObject* object = unit.object()) object->setCursor(cursor);
+        UnitCursor cursor = cursorFromData(unit.describe().cursorData);
+        unit.setCursor(cursor.get());
+        if (UnitObject* object = unit.object()) object->setCursor(cursor.get());
+        load.cursors[unit.id] = std::move(cursor);
     }
 
     // 10. Tell the controls (last to first), then the window.

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "ui/gdi_object.h"
 #include "ui/window_registry.h"
 
 namespace ui {
@@ -30,6 +31,9 @@ bool windowMarkedForDestruction(uint32_t windowId);
 
 // The standard pointers of cursor-data codes 1 to 14 (null for others).
 HCURSOR standardCursor(int32_t code);
-HCURSOR cursorFromData(const std::vector<uint8_t>& data);
+// The pointer of a unit's cursor data: a standard one by its code, or code
+// -1 followed by a cursor image, made here and owned by the result. Empty
+// for no data or an unknown code (the class's pointer).
+UnitCursor cursorFromData(const std::vector<uint8_t>& data);
 
 }  // namespace ui

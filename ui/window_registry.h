@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "ui/gdi_object.h"
 #include "ui/template_format.h"
 
 namespace ui {
@@ -57,6 +58,7 @@ struct LoadedWindow {
     std::vector<std::pair<HWND, bool>> disabledByModal;   // (window, was enabled)
     std::map<uint32_t, std::string> tags;                  // tag texts written at run time
     std::map<uint32_t, std::vector<uint8_t>> cursorData;   // pointers written at run time
+    std::map<uint32_t, UnitCursor> cursors;                // the units' pointers: made ones go with the load
 };
 
 struct WindowRecord {

@@ -227,10 +227,12 @@ void writeCommon(UnitAccess& a, int32_t property, uint32_t value) {
             auto byteSet = reinterpret_cast<const uint8_t*>(value);
             const uint8_t* data = rt::byteSetData(byteSet);
             std::vector<uint8_t> bytes(data, data + rt::byteSetLength(byteSet));
-            HCURSOR cursor = cursorFromData(bytes);
+            UnitCursor cursor = cursorFromData(bytes);
             a.window->load->cursorData[a.unit.id] = std::move(bytes);
-            a.unit.setCursor(cursor);
-            if (a.object) a.object->setCursor(cursor);
+            a.unit.setCursor(cursor.get());
+            if (a.object) a.object->setCursor(cursor.get());
+            // The unit's previous pointer goes now that nothing uses it.
+            a.window->load->cursors[a.unit.id] = std::move(cursor);
             return;
         }
         default: return;

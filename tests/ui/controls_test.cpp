@@ -65,6 +65,8 @@ TEST(TimerControl, StartsStopsAndChangesWithTheInterval) {
     EXPECT_EQ(readUnitProperty(window.id(), window.unit(timerUnit), 8), 40u);
     EXPECT_TRUE(timer->running());
 
+    // A tick already queued when the timer stops raises nothing.
+    PostMessageA(window.handle(timerUnit), WM_TIMER, Timer::kSystemTimerId, 0);
     writeUnitProperty(window.id(), window.unit(timerUnit), 8, -1, 0);
     EXPECT_FALSE(timer->running());
     int stoppedAt = ticks;
@@ -175,6 +177,59 @@ TEST(CommonProperties, GeometryVisibilityAndTagsOfLiveAndUnloadedWindows) {
     DestroyWindow(ui_test::windowOf(id));
 }
 
+namespace {
+
+// Cursor data of code -1 followed by a cursor image: hot spot, then a
+// 16 x 16 monochrome bitmap (colour and mask halves).
+std::vector<uint8_t> madeCursorData() {
+    constexpr int kSide = 16, kRowBytes = 4;
+    std::vector<uint8_t> data = {0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0};
+    BITMAPINFOHEADER header{sizeof header, kSide, 2 * kSide, 1, 1, BI_RGB, 0, 0, 0, 0, 0};
+    RGBQUAD palette[2] = {{0, 0, 0, 0}, {255, 255, 255, 0}};
+    auto append = [&](const void* bytes, size_t length) {
+        data.insert(data.end(), static_cast<const uint8_t*>(bytes), static_cast<const uint8_t*>(bytes) + length);
+    };
+    append(&header, sizeof header);
+    append(palette, sizeof palette);
+    data.insert(data.end(), kSide * kRowBytes, 0x00);   // colour
+    data.insert(data.end(), kSide * kRowBytes, 0xFF);   // mask
+    return data;
+}
+
+bool cursorAlive(HCURSOR cursor) {
+    ICONINFO info{};
+    if (!GetIconInfo(cursor, &info)) return false;
+    DeleteObject(info.hbmMask);
+    if (info.hbmColor) DeleteObject(info.hbmColor);
+    return true;
+}
+
+}  // namespace
+
+TEST(CommonProperties, APointerMadeFromCursorDataGoesWhenReplacedAndWithItsWindow) {
+    ui_test::resetSlots();
+    ui_test::TestWindow test;
+    size_t label = test.add(ui_test::kLabelClassId, 10, 10, 100, 20, true, {});
+    Loaded window(std::move(test));
+    uint32_t id = window.id(), l = window.unit(label);
+    auto setPointer = [&](const std::vector<uint8_t>& data) {
+        uint8_t* byteSet = rt::makeByteSet(data.data(), data.size());
+        writeUnitProperty(id, l, 7, -1, static_cast<uint32_t>(reinterpret_cast<uintptr_t>(byteSet)));
+        rt::rtFree(byteSet);
+        return unitObject(id, l)->cursor();
+    };
+    HCURSOR first = setPointer(madeCursorData());
+    ASSERT_TRUE(cursorAlive(first));
+    HCURSOR arrow = setPointer({1, 0, 0, 0});
+    EXPECT_EQ(arrow, LoadCursorA(nullptr, IDC_ARROW));
+    EXPECT_FALSE(cursorAlive(first));
+    HCURSOR second = setPointer(madeCursorData());
+    ASSERT_TRUE(cursorAlive(second));
+    DestroyWindow(ui_test::windowOf(id));
+    EXPECT_FALSE(cursorAlive(second));
+    EXPECT_TRUE(cursorAlive(arrow));   // a system pointer is never destroyed
+}
+
 TEST(SaveOperation, WritesBackTheBytesItWasCreatedFrom) {
     ui_test::resetSlots();
     // The program's own window: its units' data are of the highest versions.
@@ -225,9 +280,10 @@ TEST(DrawPanelControl, DrawingSurvivesARepaintOnlyWithAutoRedraw) {
     ASSERT_EQ(ui_test::screenPixel(hwnd, 20, 20), white);
 
     for (bool autoRedraw : {false, true}) {
-        clearPanel(id, p);
         writeUnitProperty(id, p, 12, -1, autoRedraw ? 1 : 0);
         writeUnitProperty(id, p, 19, -1, 0x0000FF);   // brush red
+        ui_test::pumpFor(2);                           // the setters' repaint
+        clearPanel(id, p);
         // Corners in any order.
         fillPanelRect(id, p, 60, 30, 5, 5);
         ui_test::pumpFor(2);
@@ -267,6 +323,36 @@ TEST(DrawPanelControl, DrawingSurvivesARepaintOnlyWithAutoRedraw) {
     // The drawable size is the client size (pixels).
     EXPECT_EQ(readUnitProperty(id, p, 23), 120u);
     EXPECT_EQ(readUnitProperty(id, p, 24), 40u);
+}
+
+TEST(DrawPanelControl, EverySetterStoresItsClampedValueAndRepaints) {
+    ui_test::resetSlots();
+    ui_test::TestWindow test;
+    size_t panel = test.add(ui_test::kDrawPanelClassId, 10, 10, 120, 40, true, {});
+    Loaded window(std::move(test));
+    uint32_t id = window.id(), p = window.unit(panel);
+    HWND hwnd = window.handle(panel);
+    struct Case {
+        int32_t property, index;
+        uint32_t written, expected;
+    };
+    const Case cases[] = {
+        {8, -1, 3, 3},   {8, -1, 9, 0},                                    // border; out of range: none
+        {9, -1, 0x00FF00, 0x00FF00},   {11, -1, 7, 2},                     // background colour, picture mode
+        {12, -1, 1, 1},  {12, -1, 0, 0},   {13, -1, 9, 5},                 // auto-redraw both ways, unit
+        {14, -1, 9, 6},  {15, -1, 20, 15}, {15, -1, static_cast<uint32_t>(-1), 0},   // pen style, drawing mode
+        {16, -1, 40000, 32767},        {17, -1, 0x0000FF, 0x0000FF},       // pen width, pen colour
+        {18, -1, 60, 55},              {19, -1, 0x00FF00, 0x00FF00},       // brush style, brush colour
+        {20, -1, 0x123456, 0x123456},  {21, -1, 0x654321, 0x654321},       // text colour, text background
+        {22, 1, 1, 1},                                                     // font: bold
+    };
+    for (const Case& c : cases) {
+        ValidateRect(hwnd, nullptr);
+        writeUnitProperty(id, p, c.property, c.index, c.written);
+        EXPECT_EQ(readUnitProperty(id, p, c.property, c.index), c.expected) << "property " << c.property;
+        RECT pending{};
+        EXPECT_TRUE(GetUpdateRect(hwnd, &pending, FALSE)) << "no repaint after property " << c.property;
+    }
 }
 
 TEST(TransLabelControl, AShorterCaptionLeavesNoTraceOfTheLongerOne) {

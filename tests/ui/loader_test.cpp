@@ -50,7 +50,14 @@ TEST(Loader, CreatesTheWindowThenControlsFromTheLastWithIdentifiersAndTemplateZO
     ui_test::resetSlots();
     ui_test::TestWindow test = programLike();
     WindowRecord& record = test.install();
-    ASSERT_EQ(ui_test::load(record), 1);
+    // A task bar along the top: centring is on the screen all the same.
+    RECT work;
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    RECT belowBar{work.left, work.top + 100, work.right, work.bottom};
+    SystemParametersInfoA(SPI_SETWORKAREA, 0, &belowBar, 0);
+    int32_t loaded = ui_test::load(record);
+    SystemParametersInfoA(SPI_SETWORKAREA, 0, &work, 0);
+    ASSERT_EQ(loaded, 1);
     HWND window = ui_test::windowOf(test.id());
     ASSERT_TRUE(window);
     // The last unit is created first and gets 100.
@@ -77,11 +84,11 @@ TEST(Loader, CreatesTheWindowThenControlsFromTheLastWithIdentifiersAndTemplateZO
     EXPECT_TRUE(style & WS_MINIMIZEBOX);
     EXPECT_FALSE(style & WS_MAXIMIZEBOX);
     EXPECT_FALSE(style & WS_THICKFRAME);
-    RECT rect, work;
+    RECT rect;
     GetWindowRect(window, &rect);
-    SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
     EXPECT_EQ(rect.right - rect.left, 300);
-    EXPECT_EQ(rect.left, work.left + (work.right - work.left - 300) / 2);
+    EXPECT_EQ(rect.left, (GetSystemMetrics(SM_CXSCREEN) - 300) / 2);
+    EXPECT_EQ(rect.top, (GetSystemMetrics(SM_CYSCREEN) - 200) / 2);
     DestroyWindow(window);
     EXPECT_EQ(ui_test::windowOf(test.id()), nullptr);
     EXPECT_EQ(record.load, nullptr);
@@ -217,6 +224,57 @@ TEST(Loader, UnknownClassesAndBadOwnersFailTheLoad) {
     ui_test::TestWindow owned;
     EXPECT_EQ(ui::loadWindow(owned.install(), 0, reinterpret_cast<HWND>(0x1234)), 0);
     EXPECT_EQ(ui_test::windowOf(owned.id()), nullptr);
+}
+
+namespace {
+
+// Makes, on this thread and while it lives, the creation of every window of
+// one class fail at WM_CREATE, after the window's first messages: the
+// window then gets WM_NCDESTROY and CreateWindowExA returns null.
+class FailedCreation {
+public:
+    explicit FailedCreation(const char* className) {
+        failingClass = className;
+        hook_ = SetWindowsHookExA(WH_CBT, &intercept, nullptr, GetCurrentThreadId());
+    }
+    ~FailedCreation() { UnhookWindowsHookEx(hook_); }
+
+private:
+    static LRESULT CALLBACK intercept(int code, WPARAM wParam, LPARAM lParam) {
+        if (code == HCBT_CREATEWND) {
+            const char* name = reinterpret_cast<CBT_CREATEWNDA*>(lParam)->lpcs->lpszClass;
+            if (HIWORD(reinterpret_cast<uintptr_t>(name)) && strcmp(name, failingClass) == 0) {
+                auto hwnd = reinterpret_cast<HWND>(wParam);
+                classProc = reinterpret_cast<WNDPROC>(
+                    SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&failCreate)));
+            }
+        }
+        return CallNextHookEx(nullptr, code, wParam, lParam);
+    }
+    static LRESULT CALLBACK failCreate(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+        if (message == WM_CREATE) return -1;
+        return CallWindowProcA(classProc, hwnd, message, wParam, lParam);
+    }
+    static inline const char* failingClass = nullptr;
+    static inline WNDPROC classProc = nullptr;
+    HHOOK hook_;
+};
+
+}  // namespace
+
+TEST(Loader, AWindowOrControlWhoseWindowFailsAtCreationFailsTheLoad) {
+    ui_test::resetSlots();
+    for (const char* className : {"RTWindow", "_RT_Timer", "_RT_Label", "_RT_DrawPanel", "_RT_TransLabel"}) {
+        ui_test::TestWindow test = programLike();
+        WindowRecord& record = test.install();
+        {
+            FailedCreation failing(className);
+            EXPECT_EQ(ui_test::load(record), 0) << className;
+        }
+        EXPECT_EQ(record.load, nullptr) << className;
+        EXPECT_EQ(ui_test::windowOf(test.id()), nullptr) << className;
+        EXPECT_EQ(rt::RuntimeApp::instance().eventBlockCount.load(), 0);
+    }
 }
 
 TEST(Loader, ModalLoadDisablesTheOtherWindowsUntilItGoes) {

@@ -42,11 +42,8 @@ UnitObject* DrawPanel::create(const CreateRequest& request) {
     registerClass(kClassName, CS_DBLCLKS | CS_HREDRAW | CS_VREDRAW, LoadCursorA(nullptr, IDC_ARROW));
     DWORD style = 0, exStyle = 0;
     borderStyles(panel->block_.border, style, exStyle);
-    HWND hwnd = panel->createChildWindow(request, exStyle, kClassName, "", style);
-    if (!hwnd) {
-        delete panel;
-        return nullptr;
-    }
+    // A failed creation has deleted the object.
+    if (!panel->createChildWindow(request, exStyle, kClassName, "", style)) return nullptr;
     panel->rebuildPen();
     panel->rebuildBrush();
     panel->rebuildFont();
@@ -265,22 +262,24 @@ void DrawPanel::setProperty(int32_t number, const PropertyValue& value) {
             b.autoRedraw = v ? 1 : 0;
             if (b.autoRedraw && !image_) createImage();
             if (!b.autoRedraw) dropImage();
-            return;   // what is on the screen stays until the next repaint
+            break;
         case kCoordinateUnit:
             b.coordinateUnit = clampChoice(v, 5);
             rebuildFont();
-            return;
-        case kPenStyle: b.penStyle = clampChoice(v, 6); rebuildPen(); return;
-        case kDrawingMode: b.drawingMode = clampChoice(v, 15); return;
-        case kPenWidth: b.penWidth = clampChoice(v, 32767); rebuildPen(); return;
-        case kPenColour: b.penColour = v; rebuildPen(); return;
-        case kBrushStyle: b.brushStyle = clampChoice(v, 55); rebuildBrush(); return;
-        case kBrushColour: b.brushColour = v; rebuildBrush(); return;
-        case kTextColour: b.textColour = v; return;
-        case kTextBackground: b.textBackground = v; return;
-        case kFont: b.font = bufferFrom(value); rebuildFont(); return;
-        default: return;
+            break;
+        case kPenStyle: b.penStyle = clampChoice(v, 6); rebuildPen(); break;
+        case kDrawingMode: b.drawingMode = clampChoice(v, 15); break;
+        case kPenWidth: b.penWidth = clampChoice(v, 32767); rebuildPen(); break;
+        case kPenColour: b.penColour = v; rebuildPen(); break;
+        case kBrushStyle: b.brushStyle = clampChoice(v, 55); rebuildBrush(); break;
+        case kBrushColour: b.brushColour = v; rebuildBrush(); break;
+        case kTextColour: b.textColour = v; break;
+        case kTextBackground: b.textBackground = v; break;
+        case kFont: b.font = bufferFrom(value); rebuildFont(); break;
+        default: return;   // unknown and read-only numbers change nothing
     }
+    // Every change shows at once: without a persistent image this also
+    // clears what was drawn.
     InvalidateRect(handle(), nullptr, TRUE);
 }
 

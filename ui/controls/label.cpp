@@ -66,11 +66,8 @@ UnitObject* Label::create(const CreateRequest& request) {
     registerClass(kClassName, CS_DBLCLKS | CS_HREDRAW | CS_VREDRAW, LoadCursorA(nullptr, IDC_ARROW));
     DWORD style = 0, exStyle = 0;
     borderStyles(label->block_.border, style, exStyle);
-    HWND hwnd = label->createChildWindow(request, exStyle, kClassName, label->block_.caption.c_str(), style);
-    if (!hwnd) {
-        delete label;
-        return nullptr;
-    }
+    // A failed creation has deleted the object.
+    if (!label->createChildWindow(request, exStyle, kClassName, label->block_.caption.c_str(), style)) return nullptr;
     return label;
 }
 

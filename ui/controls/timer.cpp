@@ -20,11 +20,8 @@ UnitObject* Timer::create(const CreateRequest& request) {
     }
     timer->designMode_ = request.designMode;
     registerClass(kClassName, CS_DBLCLKS, LoadCursorA(nullptr, IDC_ARROW));
-    HWND hwnd = timer->createChildWindow(request, 0, kClassName, "", 0);
-    if (!hwnd) {
-        delete timer;
-        return nullptr;
-    }
+    // A failed creation has deleted the object.
+    if (!timer->createChildWindow(request, 0, kClassName, "", 0)) return nullptr;
     return timer;
 }
 
@@ -60,7 +57,10 @@ LRESULT Timer::windowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_CREATE: start(); return 0;
         case WM_TIMER:
-            if (wParam == kSystemTimerId) raise(0);
+            // KillTimer leaves a WM_TIMER that is already queued: a stopped
+            // timer must not raise it (a late refresh would overwrite what
+            // was drawn after the stop).
+            if (wParam == kSystemTimerId && running_) raise(0);
             return 0;
         case WM_DESTROY: stop(); return 0;
         default: return UnitObject::windowProc(message, wParam, lParam);

@@ -39,11 +39,9 @@ UnitObject* TransLabel::create(const CreateRequest& request) {
         return nullptr;
     }
     registerClass(kClassName, CS_DBLCLKS | CS_HREDRAW | CS_VREDRAW, LoadCursorA(nullptr, IDC_ARROW));
-    HWND hwnd = label->createChildWindow(request, WS_EX_TRANSPARENT, kClassName, label->block_.caption.c_str(), 0);
-    if (!hwnd) {
-        delete label;
+    // A failed creation has deleted the object.
+    if (!label->createChildWindow(request, WS_EX_TRANSPARENT, kClassName, label->block_.caption.c_str(), 0))
         return nullptr;
-    }
     return label;
 }
 

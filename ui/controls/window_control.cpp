@@ -26,6 +26,15 @@ constexpr const char* kClassName = "RTWindow";
 
 bool resizable(uint32_t border) { return border == 1 || border == 3 || border == 5; }
 
+// Start position 1: centred on the whole (primary) screen, whatever part of
+// it a task bar takes.
+constexpr uint32_t kStartCentred = 1;
+
+// The top-left corner that centres a window of that outer size on the screen.
+POINT centredOnScreen(int width, int height) {
+    return {(GetSystemMetrics(SM_CXSCREEN) - width) / 2, (GetSystemMetrics(SM_CYSCREEN) - height) / 2};
+}
+
 }  // namespace
 
 const ClassDescription kWindowClass = {kClassName, kClassHasEvents, kPropertyCount, kProperties,
@@ -61,20 +70,12 @@ UnitObject* WindowControl::create(const CreateRequest& request) {
     registerClass(kClassName, CS_DBLCLKS | CS_HREDRAW | CS_VREDRAW, LoadCursorA(nullptr, IDC_ARROW));
     DWORD style = 0, exStyle = 0;
     windowStyles(window->block_, style, exStyle);
-    int x = request.left, y = request.top;
-    if (window->block_.startPosition == 1 && !request.designMode) {
-        RECT work;
-        if (!SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0))
-            work = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-        x = work.left + (work.right - work.left - request.width) / 2;
-        y = work.top + (work.bottom - work.top - request.height) / 2;
-    }
-    HWND hwnd = window->createWindow(exStyle, kClassName, window->block_.title.c_str(), style | request.extraStyle, x,
-                                     y, request.width, request.height, request.parent, request.menu);
-    if (!hwnd) {
-        delete window;
-        return nullptr;
-    }
+    POINT at = window->block_.startPosition == kStartCentred && !request.designMode
+                   ? centredOnScreen(request.width, request.height)
+                   : POINT{request.left, request.top};
+    HWND hwnd = window->createWindow(exStyle, kClassName, window->block_.title.c_str(), style | request.extraStyle,
+                                     at.x, at.y, request.width, request.height, request.parent, request.menu);
+    if (!hwnd) return nullptr;   // a failed creation has deleted the object
     // Without an icon of its own a window shows the program's default icon.
     HICON icons[2] = {nullptr, nullptr};
     rt::requestService(rt::kSvcDefaultIcons, static_cast<int32_t>(reinterpret_cast<uintptr_t>(icons)), 0);
