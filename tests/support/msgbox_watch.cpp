@@ -79,6 +79,21 @@ void pressDefaultButton(HWND dialog) {
     PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
 }
 
+// A message box seen and recorded, whose button is still to be pressed.
+struct SeenBox {
+    HWND dialog;
+    DWORD seenAt;  // GetTickCount()
+};
+
+// Presses the default button of each box that has been up for `delayMs`,
+// and forgets it; with no delay, every box at once.
+void pressDueButtons(std::vector<SeenBox>& waiting, DWORD delayMs) {
+    std::erase_if(waiting, [delayMs](const SeenBox& box) {
+        if (GetTickCount() - box.seenAt < delayMs) return false;
+        if (IsWindow(box.dialog)) pressDefaultButton(box.dialog);
+        return true;
+    });
+}
 
 }  // namespace
 
@@ -153,6 +168,7 @@ WatchedRun runWatched(const std::string& commandLine, const WatchOptions& option
     FILE* labels = options.labelFile.empty() ? nullptr : _wfopen(widen(options.labelFile).c_str(), L"ab");
     std::wstring labelClass = widen(options.labelClass);
     std::set<HWND> handled;
+    std::vector<SeenBox> waiting;
     DWORD start = GetTickCount();
     for (;;) {
         DWORD wait = WaitForSingleObject(process.hProcess, 10);
@@ -199,8 +215,9 @@ WatchedRun runWatched(const std::string& commandLine, const WatchOptions& option
             }
             run.boxes.push_back(box);
             handled.insert(dialog);
-            pressDefaultButton(dialog);
+            waiting.push_back({dialog, GetTickCount()});
         }
+        pressDueButtons(waiting, options.boxDelayMs);
         if (wait == WAIT_OBJECT_0) break;
         if (options.timeoutMs != INFINITE && GetTickCount() - start > options.timeoutMs) {
             TerminateProcess(process.hProcess, 0xDEAD);

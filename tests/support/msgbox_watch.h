@@ -41,6 +41,9 @@ struct WatchOptions {
     // This long after the start, send WM_CLOSE to every top-level window of
     // the program, hidden ones included, as `taskkill` without /f does.
     DWORD closeAfterMs = INFINITE;
+    // How long a message box stays up, from the moment it was seen, before
+    // its default button is pressed (long enough to be photographed, say).
+    DWORD boxDelayMs = 0;
 };
 
 // commandLine is UTF-8. recordFile (optional) receives one JSON object per

@@ -1,11 +1,12 @@
-// msgbox_watch [--labels CLASS FILE] [--close-on-label TEXT] [--close-after MS] [--exit-code FILE] [--timeout MS] RECORD-FILE PROGRAM [ARGS...]
+// msgbox_watch [--labels CLASS FILE] [--close-on-label TEXT] [--close-after MS] [--box-delay MS] [--exit-code FILE] [--timeout MS] RECORD-FILE PROGRAM [ARGS...]
 // Runs the program, records its message boxes to RECORD-FILE (JSON lines,
 // UTF-8), presses their default buttons and exits with the program's exit
 // code (0xDEAD after a time-out). With --labels, the texts of its child
 // windows of that class are sampled and each change is written to FILE;
 // with --close-on-label, the program's windows are sent WM_CLOSE once a
 // label shows TEXT; with --close-after, every top-level window of the
-// program (hidden ones too) is sent WM_CLOSE MS milliseconds after its start.
+// program (hidden ones too) is sent WM_CLOSE MS milliseconds after its start;
+// with --box-delay, each box stays up MS milliseconds before it is answered.
 #include <windows.h>
 
 #include <cstdio>
@@ -34,6 +35,9 @@ int wmain(int argc, wchar_t** argv) {
         } else if (first + 1 < argc && wcscmp(argv[first], L"--close-after") == 0) {
             options.closeAfterMs = static_cast<DWORD>(_wtoi(argv[first + 1]));
             first += 2;
+        } else if (first + 1 < argc && wcscmp(argv[first], L"--box-delay") == 0) {
+            options.boxDelayMs = static_cast<DWORD>(_wtoi(argv[first + 1]));
+            first += 2;
         } else if (first + 1 < argc && wcscmp(argv[first], L"--timeout") == 0) {
             options.timeoutMs = static_cast<DWORD>(_wtoi(argv[first + 1]));
             first += 2;
@@ -42,7 +46,7 @@ int wmain(int argc, wchar_t** argv) {
         }
     }
     if (argc - first < 2) {
-        std::fputs("usage: msgbox_watch [--labels CLASS FILE] [--close-on-label TEXT] [--close-after MS] [--exit-code FILE] [--timeout MS] RECORD-FILE PROGRAM [ARGS...]\n", stderr);
+        std::fputs("usage: msgbox_watch [--labels CLASS FILE] [--close-on-label TEXT] [--close-after MS] [--box-delay MS] [--exit-code FILE] [--timeout MS] RECORD-FILE PROGRAM [ARGS...]\n", stderr);
         return 2;
     }
     options.recordFile = narrowUtf8(argv[first]);
