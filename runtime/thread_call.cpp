@@ -80,6 +80,15 @@ ThreadCallResult runOnMainThread(const std::function<void()>& request) {
     return runOnThreadOf(app.hiddenOwner(), request);
 }
 
+int messageBoxOwnedBy(HWND owner, const char* text, const char* caption, UINT flags) {
+    int result = 0;
+    ThreadCallResult call = runOnThreadOf(owner, [&] { result = MessageBoxA(owner, text, caption, flags); });
+    // Without an owner to show it on, the box is shown here, unowned; a box
+    // that was shown (or failed to be) is not shown twice.
+    if (call == ThreadCallResult::windowGone) result = MessageBoxA(nullptr, text, caption, flags);
+    return result;
+}
+
 bool handleThreadCall(UINT message, WPARAM, LPARAM lParam, LRESULT& result) {
     if (message != kMsgThreadCall) return false;
     result = 0;

@@ -36,6 +36,12 @@ ThreadCallResult runOnMainThread(const std::function<void()>& request);
 // True when the calling thread may act on `window` directly.
 bool onThreadOf(HWND window);
 
+// MessageBoxA(owner, text, caption, flags) shown on the owner's thread, so
+// that it takes its place among that thread's other requests; the caller
+// waits until the user closed it. With a null or vanished owner the box is
+// shown on the calling thread without owner. Returns MessageBoxA's result.
+int messageBoxOwnedBy(HWND owner, const char* text, const char* caption, UINT flags);
+
 // For window procedures: handles kMsgThreadCall; true when the message was
 // one (its result is then in `result`).
 bool handleThreadCall(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);

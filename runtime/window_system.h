@@ -7,10 +7,16 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace rt {
+
+// A draw panel's area to clear; a left-out side takes the client area's.
+struct PanelArea {
+    std::optional<int32_t> left, top, width, height;
+};
 
 class WindowSystem {
 public:
@@ -51,6 +57,22 @@ public:
     // Auxiliary services 4 and 5: properties of a library-type value.
     virtual uint64_t readValueProperty(uint32_t type, void* value, int32_t property) = 0;
     virtual void writeValueProperty(uint32_t type, void* value, int32_t property, void* cell) = 0;
+
+    // The window and draw-panel commands. Callable from any thread: each
+    // runs on the thread of the window it addresses and returns once it has
+    // taken effect. unitId 0 is the window's own unit.
+    // Destroys the window, at once or (atOnce false) when its thread handles
+    // the destroy mark; nothing happens when it isn't loaded.
+    virtual void destroyWindow(uint32_t windowId, bool atOnce) = 0;
+    // The unit's live window, or null (not loaded, or no window of its own).
+    virtual HWND unitWindowHandle(uint32_t windowId, uint32_t unitId) = 0;
+    // Drawing methods 1, 9 and 17 of a draw panel. A panel that isn't found
+    // is a runtime error.
+    virtual void clearPanel(uint32_t windowId, uint32_t unitId, const PanelArea& area) = 0;
+    virtual void fillPanelRect(uint32_t windowId, uint32_t unitId, int32_t left, int32_t top, int32_t right,
+                               int32_t bottom) = 0;
+    virtual void writePanelText(uint32_t windowId, uint32_t unitId, std::optional<int32_t> x,
+                                std::optional<int32_t> y, const std::vector<std::string>& texts) = 0;
 };
 
 void installWindowSystem(WindowSystem* system);

@@ -38,39 +38,48 @@ bool unitRecordBounds(const std::vector<uint8_t>& table, uint32_t unitCount, uin
     return true;
 }
 
-bool readUnitRecord(uint32_t id, const uint8_t* record, size_t length, UnitDescription& u) {
-    ByteReader r(record, length);
-    u = UnitDescription{};
-    u.id = id;
-    r.u32(u.classId);
-    r.u32(u.eventSourceLink);
-    for (uint32_t& v : u.reserved) r.u32(v);
-    r.zeroTerminated(u.name);
-    r.zeroTerminated(u.secondName);
-    if (isMenuItemIdentifier(id)) {
-        std::vector<uint8_t> item;
-        if (r.raw(u.itemData.size(), item)) std::copy(item.begin(), item.end(), u.itemData.begin());
-        r.zeroTerminated(u.caption);
-        r.i32(u.menuHandler);
-        return r.ok();
-    }
-    uint32_t slot = 0, childCount = 0, eventCount = 0;
+namespace {
+
+// The tail of a menu-item record: item data, caption, the handler word.
+bool readMenuItemFields(ByteReader& r, UnitDescription& u, UnitRecordLayout& layout) {
+    std::vector<uint8_t> item;
+    if (r.raw(u.itemData.size(), item)) std::copy(item.begin(), item.end(), u.itemData.begin());
+    r.zeroTerminated(u.caption);
+    layout.bindings = r.position();
+    r.i32(u.menuHandler);
+    return r.ok();
+}
+
+// The place of a unit among its siblings: object slot, rectangle, cursor
+// slot, parent, children and cursor data.
+bool readPlacementFields(ByteReader& r, UnitDescription& u, UnitRecordLayout& layout) {
+    uint32_t slot = 0, childCount = 0;
+    layout.objectSlot = r.position();
     r.u32(slot);
+    layout.geometry = r.position();
     r.i32(u.left);
     r.i32(u.top);
     r.i32(u.width);
     r.i32(u.height);
+    layout.cursorSlot = r.position();
     r.u32(slot);
     r.u32(u.parent);
     r.u32(childCount);
     if (childCount > r.remaining() / 4) return false;
     u.children.resize(childCount);
     for (uint32_t& child : u.children) r.u32(child);
-    r.counted(u.cursorData);
+    return r.counted(u.cursorData);
+}
+
+// Tag, state flags and event bindings, then the class property data.
+bool readBehaviourFields(ByteReader& r, UnitDescription& u, UnitRecordLayout& layout) {
+    uint32_t eventCount = 0;
     r.zeroTerminated(u.tag);
     r.u32(u.reservedAfterTag);
+    layout.stateFlags = r.position();
     r.u32(u.stateFlags);
     r.u32(u.reservedAfterState);
+    layout.bindings = r.position();
     r.u32(eventCount);
     if (eventCount > r.remaining() / 8) return false;
     u.events.resize(eventCount);
@@ -85,6 +94,26 @@ bool readUnitRecord(uint32_t id, const uint8_t* record, size_t length, UnitDescr
     std::copy(reserved.begin(), reserved.end(), u.reservedBeforeData.begin());
     r.raw(r.remaining(), u.propertyData);
     return r.ok();
+}
+
+}  // namespace
+
+bool readUnitRecord(uint32_t id, const uint8_t* record, size_t length, UnitDescription& u,
+                    UnitRecordLayout* layout) {
+    ByteReader r(record, length);
+    UnitRecordLayout found;
+    u = UnitDescription{};
+    u.id = id;
+    r.u32(u.classId);
+    r.u32(u.eventSourceLink);
+    for (uint32_t& v : u.reserved) r.u32(v);
+    r.zeroTerminated(u.name);
+    r.zeroTerminated(u.secondName);
+    bool read = isMenuItemIdentifier(id)
+                    ? readMenuItemFields(r, u, found)
+                    : readPlacementFields(r, u, found) && readBehaviourFields(r, u, found);
+    if (read && layout) *layout = found;
+    return read;
 }
 
 bool readTemplate(const uint8_t* data, size_t size, std::vector<WindowDescription>& out) {

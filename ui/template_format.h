@@ -165,8 +165,22 @@ bool readStoredWindows(const uint8_t* data, size_t size, std::vector<StoredWindo
 bool unitRecordBounds(const std::vector<uint8_t>& table, uint32_t unitCount, uint32_t index, size_t& begin,
                       size_t& length);
 
-// Decodes a unit record (the bytes after its length word).
-bool readUnitRecord(uint32_t id, const uint8_t* record, size_t length, UnitDescription& out);
+// Where the words that are read and written in place lie inside a unit
+// record: offsets from its first byte (after the length word). A menu item
+// has only `bindings`, its handler word.
+struct UnitRecordLayout {
+    size_t objectSlot = 0;
+    size_t geometry = 0;     // left, top, width, height
+    size_t cursorSlot = 0;
+    size_t stateFlags = 0;
+    size_t bindings = 0;     // the event count, then the (event, handler) pairs
+};
+
+// Decodes a unit record (the bytes after its length word); false when a
+// field lies past its end. `layout`, when given, receives where the in-place
+// words lie, so that the record's layout is spelled out here only.
+bool readUnitRecord(uint32_t id, const uint8_t* record, size_t length, UnitDescription& out,
+                    UnitRecordLayout* layout = nullptr);
 
 // The whole template decoded back into its description.
 bool readTemplate(const uint8_t* data, size_t size, std::vector<WindowDescription>& out);

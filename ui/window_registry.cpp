@@ -16,12 +16,6 @@ uint32_t loadWord(const uint8_t* p) {
 }
 void storeWord(uint8_t* p, uint32_t v) { std::memcpy(p, &v, 4); }
 
-// Skips a zero-terminated text inside [p, end); null when unterminated.
-const uint8_t* skipText(const uint8_t* p, const uint8_t* end) {
-    while (p < end && *p) ++p;
-    return p < end ? p + 1 : nullptr;
-}
-
 // Handler offsets -> handler addresses, in place.
 void makeHandlersAbsolute(UnitTable& table, const void* codeBase) {
     auto resolve = [codeBase](uint32_t offset) -> uint32_t {
@@ -84,33 +78,16 @@ bool UnitTable::locateIndex(uint32_t index, UnitLocation& out) {
     u.record = bytes.data() + begin;
     u.length = length;
     u.menuItem = isMenuItemIdentifier(u.id);
-    const uint8_t* end = u.record + length;
-    const uint8_t* p = u.record + 24;
-    if (p > end || !(p = skipText(p, end)) || !(p = skipText(p, end))) return false;
-    if (u.menuItem) {
-        p += 12;
-        if (p > end || !(p = skipText(p, end)) || end - p < 4) return false;
-        u.bindings = const_cast<uint8_t*>(p);
-        out = u;
-        return true;
+    UnitDescription fields;
+    UnitRecordLayout layout;
+    if (!readUnitRecord(u.id, u.record, length, fields, &layout)) return false;
+    u.bindings = u.record + layout.bindings;
+    if (!u.menuItem) {
+        u.objectSlot = u.record + layout.objectSlot;
+        u.geometry = u.record + layout.geometry;
+        u.cursorSlot = u.record + layout.cursorSlot;
+        u.stateFlags = u.record + layout.stateFlags;
     }
-    if (end - p < 32) return false;
-    u.objectSlot = const_cast<uint8_t*>(p);
-    u.cursorSlot = const_cast<uint8_t*>(p + 20);
-    uint32_t childCount = loadWord(p + 28);
-    p += 32;
-    if (static_cast<size_t>(end - p) / 4 < childCount) return false;
-    p += 4 * childCount;
-    if (end - p < 4) return false;
-    uint32_t cursorLength = loadWord(p);
-    p += 4;
-    if (static_cast<size_t>(end - p) < cursorLength) return false;
-    p += cursorLength;
-    if (!(p = skipText(p, end)) || end - p < 16) return false;
-    p += 12;
-    uint32_t eventCount = loadWord(p);
-    if (static_cast<size_t>(end - p - 4) / 8 < eventCount) return false;
-    u.bindings = const_cast<uint8_t*>(p);
     out = u;
     return true;
 }

@@ -18,14 +18,17 @@ namespace ui {
 
 class UnitObject;
 
-// Where a unit record and its run-time slots lie inside a unit table.
+// Where a unit record and the words read and written in place lie inside a
+// unit table (see UnitRecordLayout).
 struct UnitLocation {
     uint32_t index = 0;
     uint32_t id = 0;
     uint8_t* record = nullptr;        // after the length word
     size_t length = 0;
-    uint8_t* objectSlot = nullptr;    // null for menu items
+    uint8_t* objectSlot = nullptr;    // null for menu items, as the next three
+    uint8_t* geometry = nullptr;      // left, top, width, height
     uint8_t* cursorSlot = nullptr;
+    uint8_t* stateFlags = nullptr;
     uint8_t* bindings = nullptr;      // event count, then the pairs; menu items: the handler word
     bool menuItem = false;
 

@@ -351,15 +351,6 @@ HWND unitWindowHandle(uint32_t windowId, uint32_t unitId) {
     return result;
 }
 
-int messageBoxOwnedBy(HWND owner, const char* text, const char* caption, UINT flags) {
-    int result = 0;
-    ThreadCallResult call = rt::runOnThreadOf(owner, [&] { result = MessageBoxA(owner, text, caption, flags); });
-    // Without an owner to show it on, the box is shown here, unowned; a box
-    // that was shown (or failed to be) is not shown twice.
-    if (call == ThreadCallResult::windowGone) result = MessageBoxA(nullptr, text, caption, flags);
-    return result;
-}
-
 void clearPanel(uint32_t windowId, uint32_t unitId, const PanelArea& area) {
     onThreadOf(windowId, [&] {
         if (DrawPanel* panel = drawPanelOf(windowId, unitId)) panel->clear(area);

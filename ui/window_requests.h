@@ -6,9 +6,9 @@
 // from another thread for a window that is no longer loaded does not run.
 // Unit identifier 0 is the window's own unit.
 //
-// These are the calls the built-in window and draw-panel commands make; the
-// runtime-service entries 4 and 5 (unit property read and write) go through
-// the same path.
+// The built-in window and draw-panel commands reach these through the
+// runtime's window-system interface, as do the runtime-service entries 4 and
+// 5 (unit property read and write).
 #pragma once
 
 #include <windows.h>
@@ -17,6 +17,8 @@
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "runtime/window_system.h"
 
 namespace ui {
 
@@ -34,12 +36,6 @@ void destroyWindow(uint32_t windowId, bool atOnce);
 // The live window handle of a unit (unit 0: the window), or null when the
 // window isn't loaded or the unit has no window of its own.
 HWND unitWindowHandle(uint32_t windowId, uint32_t unitId);
-
-// MessageBoxA(owner, text, caption, flags) shown on the owner's thread, so
-// that it takes its place among that thread's other requests; the caller
-// waits until the user closed it. With a null or vanished owner the box is
-// shown on the calling thread without owner. Returns MessageBoxA's result.
-int messageBoxOwnedBy(HWND owner, const char* text, const char* caption, UINT flags);
 
 // --- Unit properties -----------------------------------------------------
 
@@ -61,9 +57,7 @@ void writeUnitProperty(uint32_t windowId, uint32_t unitId, int32_t property, int
 
 // Method 1: fills the area (default: the whole client area) with the
 // background colour and moves the text position to its top-left corner.
-struct PanelArea {
-    std::optional<int32_t> left, top, width, height;
-};
+using PanelArea = rt::PanelArea;
 void clearPanel(uint32_t windowId, uint32_t unitId, const PanelArea& area = {});
 
 // Method 9: fills the rectangle (corners in any order, widened to at least

@@ -128,6 +128,21 @@ public:
     // No library type of this runtime's libraries has value properties.
     uint64_t readValueProperty(uint32_t, void*, int32_t) override { return 0; }
     void writeValueProperty(uint32_t, void*, int32_t, void*) override {}
+    void destroyWindow(uint32_t windowId, bool atOnce) override { ui::destroyWindow(windowId, atOnce); }
+    HWND unitWindowHandle(uint32_t windowId, uint32_t unitId) override {
+        return ui::unitWindowHandle(windowId, unitId);
+    }
+    void clearPanel(uint32_t windowId, uint32_t unitId, const PanelArea& area) override {
+        ui::clearPanel(windowId, unitId, area);
+    }
+    void fillPanelRect(uint32_t windowId, uint32_t unitId, int32_t left, int32_t top, int32_t right,
+                       int32_t bottom) override {
+        ui::fillPanelRect(windowId, unitId, left, top, right, bottom);
+    }
+    void writePanelText(uint32_t windowId, uint32_t unitId, std::optional<int32_t> x, std::optional<int32_t> y,
+                        const std::vector<std::string>& texts) override {
+        ui::writePanelText(windowId, unitId, x, y, texts);
+    }
 };
 
 }  // namespace

@@ -72,12 +72,19 @@ public:
     void writeUnitProperty(uint32_t, uint32_t, int32_t, int32_t, uint32_t, uint32_t) override {}
     uint64_t readValueProperty(uint32_t, void*, int32_t) override { return 0; }
     void writeValueProperty(uint32_t, void*, int32_t, void*) override {}
+    void destroyWindow(uint32_t, bool) override {}
+    HWND unitWindowHandle(uint32_t, uint32_t) override { return nullptr; }
+    void clearPanel(uint32_t, uint32_t, const rt::PanelArea&) override {}
+    void fillPanelRect(uint32_t, uint32_t, int32_t, int32_t, int32_t, int32_t) override {}
+    void writePanelText(uint32_t, uint32_t, std::optional<int32_t>, std::optional<int32_t>,
+                        const std::vector<std::string>&) override {}
 };
 OneWindowSystem gWindows;
 
 LRESULT CALLBACK probeWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_TIMER) {
         KillTimer(hwnd, wParam);
+        logLine("timer-closed");
         DestroyWindow(hwnd);
         return 0;
     }
@@ -99,6 +106,9 @@ void openProbeWindow(UINT closeAfterMs, UINT_PTR timerId = 1) {
                                       nullptr, windowClass.hInstance, nullptr);
     if (closeAfterMs) SetTimer(gWindows.window, timerId, closeAfterMs, nullptr);
 }
+
+// The window opened after an early close lives this long inside the loop.
+constexpr UINT kLateWindowCloseMs = 200;
 
 // A modal loop whose window a timer closes: the last message it pumps is a
 // WM_TIMER whose wParam is the timer's id, which is no exit code.
@@ -221,10 +231,12 @@ extern "C" int rtStartRoutine() {
     } else if (scenario == "lastwindow") {
         openProbeWindow(200);
     } else if (scenario == "closed-early") {
-        // Every window gone before the loop starts: no quit is posted, and
-        // with no window the loop isn't entered at all.
+        // Every window gone before the loop starts must post no quit: a quit
+        // posted now would end the loop of the window opened next before its
+        // timer closes it.
         openProbeWindow(0);
         DestroyWindow(gWindows.window);
+        openProbeWindow(kLateWindowCloseMs);
     } else if (scenario == "worker") {
         openProbeWindow(0);
         CloseHandle(CreateThread(nullptr, 0, endFromWorker, nullptr, 0, nullptr));

@@ -16,6 +16,7 @@
 #include "runtime/libraries.h"
 #include "runtime/runtime_app.h"
 #include "runtime/service_request.h"
+#include "runtime/thread_call.h"
 #include "runtime/worker_threads.h"
 #include "ui/program_window.h"
 #include "ui/window_requests.h"
@@ -88,7 +89,7 @@ DWORD WINAPI workerRequests(void*) {
     writeUnitProperty(kProgressWindowId, kUnitInfoLabel, 8, -1, reinterpret_cast<uint32_t>(caption));
     logLine("worker caption=" + gbk(readUnitProperty(kProgressWindowId, kUnitInfoLabel, 8)));
     writeUnitProperty(kProgressWindowId, kUnitRefreshTimer, 8, -1, 0);
-    messageBoxOwnedBy(windowHandle(), "不能打开该URL", "提示信息", 16);
+    rt::messageBoxOwnedBy(windowHandle(), "不能打开该URL", "提示信息", 16);
     logLine("worker box closed");
     destroyWindow(kProgressWindowId, false);
     logLine("worker done");

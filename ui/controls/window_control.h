@@ -7,6 +7,19 @@
 
 namespace ui {
 
+// The window's events, by the numbers that the template's bindings use.
+enum WindowEvent : int32_t {
+    kWindowCreated = 0,         // once its controls exist, before it shows
+    kWindowCloseQuery = 1,      // the second close query; also at the end of a session
+    kWindowDestroyed = 2,
+    kWindowMoved = 3,           // also once right after kWindowCreated
+    kWindowResized = 4,         // also once right after kWindowMoved
+    kWindowIdle = 7,            // the program became idle: elapsed milliseconds
+    kWindowShown = 10,
+    kWindowHidden = 11,
+    kWindowCloseRequest = 12,   // the first close query
+};
+
 class WindowControl : public UnitObject {
 public:
     static UnitObject* create(const CreateRequest& request);
