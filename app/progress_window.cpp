@@ -63,15 +63,14 @@ ui::HandlerResult refreshProgress(const uint32_t*, uint32_t) {
     OwnedText speed = cmd::toText(cmd::roundTo(static_cast<double>(received) * 1000 / 1024 / elapsed, 1));
     OwnedText percentText = cmd::toText(percent);
 
-    char* status = joinTexts({kTotalItem, totalSize.get(), kMegabytes, kItemSeparator, kDownloadedItem,
-                              downloadedSize.get(), kMegabytes});
-    setStatusText(status);
-    rt::rtFree(status);
+    OwnedText status = joinTexts({kTotalItem, totalSize.get(), kMegabytes, kItemSeparator, kDownloadedItem,
+                                  downloadedSize.get(), kMegabytes});
+    setStatusText(status.get());
 
     const int32_t barValue = cmd::toInteger(static_cast<double>(downloaded) * kBarScale / total);
-    char* barText = joinTexts({percentText.get(), kPercent, kItemSeparator, kSpeedItem, speed.get(), kSpeedUnit});
-    drawProgressBar(kBarScale, static_cast<uint32_t>(barValue), kBarColour, barText, barTextLeft());
-    rt::rtFree(barText);
+    OwnedText barText =
+        joinTexts({percentText.get(), kPercent, kItemSeparator, kSpeedItem, speed.get(), kSpeedUnit});
+    drawProgressBar(kBarScale, static_cast<uint32_t>(barValue), kBarColour, barText.get(), barTextLeft());
 
     cmd::processEvents();
     return ui::HandlerResult::none();

@@ -42,7 +42,7 @@ bool endsWith(const std::string& text, const char* end) {
 }  // namespace
 
 char* stagingPathFor(const char* installDir, const char* digest) {
-    return joinTexts({installDir, kSlash, stagingName(digest).c_str()});
+    return joinTexts({installDir, kSlash, stagingName(digest).c_str()}).release();
 }
 
 void deleteOtherStagingFiles(const char* installDir, const char* digest) {

@@ -49,9 +49,8 @@ void showFailure(const char* message) { cmd::messageBox(message, kErrorIconOk, k
 // The updater's command line, unquoted, exactly as the install directory
 // and the name make it.
 void launchUpdater() {
-    char* commandLine = joinTexts({globals().installDir, kLaunchSuffix});
-    cmd::runProgram(commandLine, false, kNormalWindow);
-    rt::rtFree(commandLine);
+    OwnedText commandLine = joinTexts({globals().installDir, kLaunchSuffix});
+    cmd::runProgram(commandLine.get(), false, kNormalWindow);
 }
 
 bool sameTextIgnoringCase(const char* a, const char* b) {
@@ -171,20 +170,20 @@ ui::HandlerResult startUpdate(const uint32_t*, uint32_t) {
     suite::JMap versionInfo;
     g.installDir = const_cast<char*>(kInstallDir);
 
-    char* versionUrl = joinTexts({kUpdateBaseUrl, kVersionFilePath});
-    OwnedBytes body(web::httpRequest(&versionUrl));
-    rt::rtFree(versionUrl);
+    OwnedText versionUrl = joinTexts({kUpdateBaseUrl, kVersionFilePath});
+    char* versionUrlText = versionUrl.get();  // the request reads the variable only
+    OwnedBytes body(web::httpRequest(&versionUrlText));
     // Closed while the version request ran: the window closes once this
     // handler has returned, and nothing is started or replaced.
     if (rt::RuntimeApp::instance().closePending()) return ui::HandlerResult::none();
     OwnedText bodyText(web::utf8ToLocalText(body.get()));
     versionInfo.fromJson(bodyText.get());
 
-    char* localPath = joinTexts({g.installDir, kTargetSuffix});
-    OwnedBytes localUpdater = cmd::readFile(localPath);
+    OwnedText localPath = joinTexts({g.installDir, kTargetSuffix});
+    OwnedBytes localUpdater = cmd::readFile(localPath.get());
     OwnedText localDigest = cmd::md5Hex(localUpdater.get());
     OwnedText expectedDigest(versionInfo.getString(kDigestKey));
-    char* relativePath = versionInfo.getString(kRelativePathKey);
+    OwnedText relativePath(versionInfo.getString(kRelativePathKey));
 
     // Without a digest and a path there is nothing verifiable to fetch: the
     // updater at hand is started as it is.
@@ -192,17 +191,15 @@ ui::HandlerResult startUpdate(const uint32_t*, uint32_t) {
     if (!haveVersionInfo || std::strcmp(localDigest.get(), expectedDigest.get()) == 0) {
         launchUpdater();
         closeWindow();
-        rt::rtFree(localPath);
-        rt::rtFree(relativePath);
         return ui::HandlerResult::none();
     }
 
-    OwnedText encodedPath(web::urlEncode(&relativePath, 1, 1));
-    rt::rtFree(relativePath);
-    OwnedText url(joinTexts({kUpdateBaseUrl, kUpdaterDirPath, encodedPath.get()}));
+    char* relativePathText = relativePath.get();  // read only
+    OwnedText encodedPath(web::urlEncode(&relativePathText, 1, 1));
+    OwnedText url = joinTexts({kUpdateBaseUrl, kUpdaterDirPath, encodedPath.get()});
     // Separators of the relative path stay separators; everything else stays encoded.
     g.downloadUrl = cmd::replaceText(url.get(), kEncodedSlash, kSlash, 1).release();
-    g.targetPath = localPath;
+    g.targetPath = localPath.release();
     g.stagingPath = stagingPathFor(g.installDir, expectedDigest.get());
     g.expectedDigest = expectedDigest.release();
     if (kUpdatePublicKey) g.expectedSignature = versionInfo.getString(kSignatureKey);
@@ -246,20 +243,19 @@ uint32_t __stdcall downloadThread(uint32_t) {
     // files of other versions go.
     deleteOtherStagingFiles(g.installDir, g.expectedDigest);
     const int64_t offset = stagedLength(g.stagingPath);
-    char* message = nullptr;
-    int32_t result = fetch(offset, &message);
-    Verdict verdict = judge(result, message);
+    TextVariable message;  // the verdict's failure may point into it
+    int32_t result = fetch(offset, &message.text);
+    Verdict verdict = judge(result, message.text);
     // A continued file that fails its digest is fetched once more, whole
     // (a signature that doesn't verify would not verify the second time).
     if (offset > 0 && verdict.digestMismatch) {
-        result = fetch(0, &message);
-        verdict = judge(result, message);
+        result = fetch(0, &message.text);
+        verdict = judge(result, message.text);
     }
     // The refresh stops before anything else is drawn, so no late refresh
     // overwrites the completed state.
     onWindow(window, [] { setRefreshInterval(0); });
     finishDownload(window, verdict);
-    rt::rtFree(message);
 
     onWindow(window, closeWindow);
     g.workerActive = false;

@@ -10,7 +10,8 @@ namespace app {
 
 // The window's creation event.
 ui::HandlerResult startUpdate(const uint32_t* args, uint32_t count);
-// The window's being-destroyed event: nothing to do.
+// The window's being-destroyed event: from now on a download still running
+// neither replaces nor launches anything.
 ui::HandlerResult windowDestroyed(const uint32_t* args, uint32_t count);
 
 // On the window's thread: when a close is under way, stops the download

@@ -24,11 +24,11 @@ namespace rt::cmd {
 
 // Results owned by the caller: freed into the runtime heap when dropped;
 // release() hands the block to a variable that frees it itself.
-struct HeapFree {
+struct RuntimeFree {
     void operator()(void* block) const { rtFree(block); }
 };
-using OwnedText = std::unique_ptr<char, HeapFree>;
-using OwnedBytes = std::unique_ptr<uint8_t, HeapFree>;
+using OwnedText = std::unique_ptr<char, RuntimeFree>;
+using OwnedBytes = std::unique_ptr<uint8_t, RuntimeFree>;
 
 // A one-dimensional array of texts (as splitText returns it).
 class TextArray {
