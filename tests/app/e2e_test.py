@@ -39,6 +39,18 @@ FETCHING = "正在获取更新程序，请等待..."
 PROGRESS = "已下载："
 TITLE = "提示信息"
 VERSION_PATH = "/" + tree.VERSION_FILE
+# The progress bar: the draw panel's window class, the fill colour
+# (0x00BBGGRR), where its text starts in the client area (half the panel's
+# outer width of 290 less 50, and 4 down) and the characters the text is
+# made of.
+BAR_CLASS = "_RT_DrawPanel"
+BAR_COLOUR = 0x00FF00
+BAR_TEXT_ORIGIN = (95, 4)
+BAR_GLYPHS = "0123456789.% 速度：KB/S"
+BAR_OUTER_WIDTH = 290
+BAR_SCALE = 10000
+BAR_PROGRESS = re.compile(r"^(?P<percent>\d+)%  速度：(?P<speed>\d+(\.\d)?)KB/S$")
+BAR_COMPLETED = "100%  速度：0KB/S"
 # Wine's report of a crash on the error output, as scripts/wine reads it, and
 # the status scripts/wine then exits with.
 CRASH_LINE = re.compile(r"^wine: Unhandled |Unhandled (exception|page fault|stack overflow)")
@@ -62,6 +74,23 @@ def megabytes_text(size):
     return "%.13g" % runtime_round(size / 1048576, 2)
 
 
+def downloaded_share(label, size):
+    """The shares of `size` that a progress caption's downloaded size can
+    stand for, (low, high): the caption rounds to 0.01 MB."""
+    done = float(PROGRESS_SIZES.search(label)["done"]) * 1048576
+    half = 0.005 * 1048576
+    return max(done - half, 0) / size, (done + half) / size
+
+
+def fill_range(low, high, client_width):
+    """The fill extents of the shares from `low` to `high`: the bar's value
+    is the share on a scale of BAR_SCALE, its fill that value's share of the
+    panel's outer width, cut off at the client area's edge."""
+    def fill(share):
+        return min(int(int(share * BAR_SCALE) / BAR_SCALE * BAR_OUTER_WIDTH), client_width)
+    return range(fill(low), fill(high) + 1)
+
+
 class Access(NamedTuple):
     """One line of nginx's access log."""
     path: str
@@ -71,7 +100,8 @@ class Access(NamedTuple):
 
 
 class Run:
-    def __init__(self, exit_code, stderr, boxes, labels, launches, access, fault_requests, started, seconds):
+    def __init__(self, exit_code, stderr, boxes, labels, launches, access, fault_requests, started, seconds,
+                 bars=()):
         self.exit_code = exit_code
         self.crash_lines = [line for line in stderr.splitlines() if CRASH_LINE.search(line)]
         self.access = access  # [Access]
@@ -84,6 +114,8 @@ class Run:
         self.launches = launches
         self.started = started  # time.monotonic() just before the start
         self.seconds = seconds
+        # The draw panel's successive looks: {"ms", "width", "height", "fill", "text"}.
+        self.bars = list(bars)
 
 
 def read_json_lines(path):
@@ -172,15 +204,20 @@ class ProgramTestCase(unittest.TestCase):
         with open(self.updater_path, "rb") as f:
             return f.read()
 
-    def run_program(self, close_on_label=None, close_after_ms=None, timeout_ms=90000):
+    def run_program(self, close_on_label=None, close_after_ms=None, timeout_ms=90000, read_bar=False):
         """Runs the program once under the watcher. It fails the test when
-        Wine reported a crash, whatever the exit code."""
+        Wine reported a crash, whatever the exit code. With `read_bar`, the
+        draw panel is read from the screen too (Run.bars)."""
         records = tempfile.mkdtemp(dir=self.work)
         boxes = os.path.join(records, "boxes.json")
         labels = os.path.join(records, "labels.json")
         launches = os.path.join(records, "launches.json")
         command = [WINE, os.path.join(BIN, "msgbox_watch.exe"), "--labels", "_RT_Label", windows_path(labels),
                    "--timeout", str(int(timeout_ms))]
+        bars = os.path.join(records, "bars.json")
+        if read_bar:
+            command += ["--panel", BAR_CLASS, windows_path(bars), "%06X" % BAR_COLOUR,
+                        "--panel-text", str(BAR_TEXT_ORIGIN[0]), str(BAR_TEXT_ORIGIN[1]), BAR_GLYPHS]
         if close_on_label:
             command += ["--close-on-label", close_on_label]
         if close_after_ms is not None:
@@ -216,7 +253,7 @@ class ProgramTestCase(unittest.TestCase):
             fault_requests = [(entry["line"], entry["at"], dict(entry["headers"]))
                               for entry in self.fault.server.requests]
         run = Run(result.returncode, stderr, read_json_lines(boxes), read_json_lines(labels),
-                  read_json_lines(launches), access, fault_requests, start, seconds)
+                  read_json_lines(launches), access, fault_requests, start, seconds, read_json_lines(bars))
         self.assertEqual(run.crash_lines, [], "Wine reported a crash")
         self.assertNotEqual(run.exit_code, CRASH_STATUS, "scripts/wine saw a crash")
         return run
@@ -308,7 +345,7 @@ class UpdateFlowTest(ProgramTestCase):
         self.install_old()
         big = tree.updater_variant(self.base_updater, "big", 1_500_000)
         tree.make_tree(self.www, big, "throttled/Pelmora更新.exe")
-        run = self.run_program()
+        run = self.run_program(read_bar=True)
         self.assertEqual(run.exit_code, 0)
         self.assertEqual(self.installed(), big)
         progress = [t for t in run.labels if "已下载：" in t]
@@ -317,6 +354,31 @@ class UpdateFlowTest(ProgramTestCase):
         for text in progress:
             self.assertRegex(text, r"^总大小：%sMB  已下载：\d+(\.\d{1,2})?MB$" % total.replace(".", r"\."))
         self.assertEqual(run.labels[-1], "总大小：%sMB  下载完毕，请稍后..." % total)
+        self.assertBarFollowsTheLabel(run, len(big))
+
+    def assertBarFollowsTheLabel(self, run, size):
+        """The bar, as read from the screen: at two points or more of the
+        download its fill is the share of the percentage it shows and of the
+        downloaded size in the status label of about that time; when the
+        download is done it is full and shows the completed text."""
+        progress = [bar for bar in run.bars
+                    if bar["text"] and bar["text"] != BAR_COMPLETED and BAR_PROGRESS.match(bar["text"])]
+        self.assertGreaterEqual(len({bar["text"].split("%")[0] for bar in progress}), 2, run.bars)
+        label_shares = [(ms, downloaded_share(text, size)) for ms, text in zip(run.label_ms, run.labels)
+                        if PROGRESS in text]
+        for bar in progress:
+            percent = int(BAR_PROGRESS.match(bar["text"])["percent"])
+            self.assertIn(bar["fill"], fill_range(percent / 100, (percent + 1) / 100, bar["width"]), bar)
+            # The caption is set just before the bar is drawn, and the screen
+            # shows the drawing a moment later: the captions shown last
+            # before the reading, or the next.
+            shown = sum(1 for ms, _ in label_shares if ms <= bar["ms"])
+            nearby = label_shares[max(0, shown - 2):shown + 1]
+            self.assertTrue(any(bar["fill"] in fill_range(low, high, bar["width"]) for _, (low, high) in nearby),
+                            (bar, nearby))
+        done = [bar for bar in run.bars if bar["text"] == BAR_COMPLETED]
+        self.assertTrue(done, run.bars)
+        self.assertEqual([bar["fill"] for bar in done], [bar["width"] for bar in done], done)
 
     def test_missing_updater_is_downloaded(self):
         tree.make_tree(self.www, self.new, "Pelmora更新.exe")

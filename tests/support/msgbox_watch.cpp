@@ -72,6 +72,60 @@ BOOL CALLBACK collectLabelTexts(HWND child, LPARAM param) {
     return TRUE;
 }
 
+struct ClassSearch {
+    std::wstring className;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK collectChildrenOfClass(HWND child, LPARAM param) {
+    auto search = reinterpret_cast<ClassSearch*>(param);
+    wchar_t className[64] = {};
+    GetClassNameW(child, className, 64);
+    if (search->className == className) search->found.push_back(child);
+    return TRUE;
+}
+
+// Reads the program's bar panels on every pass and writes each change of
+// what they show as a JSON line; unchanged pixels are not read again.
+class PanelSampler {
+public:
+    PanelSampler(const WatchOptions& options, DWORD start)
+        : className_(widen(options.panelClass)), fill_(options.panelFill), text_(options.panelText), start_(start) {
+        if (!className_.empty() && !options.panelFile.empty()) file_ = _wfopen(widen(options.panelFile).c_str(), L"ab");
+    }
+    ~PanelSampler() {
+        if (file_) fclose(file_);
+    }
+    PanelSampler(const PanelSampler&) = delete;
+    PanelSampler& operator=(const PanelSampler&) = delete;
+
+    void sample(const std::vector<HWND>& windows) {
+        if (!file_) return;
+        ClassSearch search{className_, {}};
+        for (HWND window : windows) EnumChildWindows(window, collectChildrenOfClass, reinterpret_cast<LPARAM>(&search));
+        for (HWND panel : search.found) {
+            std::optional<PanelImage> image = captureClient(panel);
+            if (!image || image == lastImage_) continue;
+            lastImage_ = std::move(image);
+            PanelReading reading = readPanelImage(*lastImage_, fill_, text_);
+            if (reading == lastReading_) continue;
+            lastReading_ = reading;
+            std::string json = panelJson(GetTickCount() - start_, reading);
+            fwrite(json.data(), 1, json.size(), file_);
+            fflush(file_);
+        }
+    }
+
+private:
+    std::wstring className_;
+    COLORREF fill_;
+    PanelTextLayout text_;
+    DWORD start_;
+    FILE* file_ = nullptr;
+    std::optional<PanelImage> lastImage_;
+    std::optional<PanelReading> lastReading_;
+};
+
 void pressDefaultButton(HWND dialog) {
     LRESULT def = SendMessageW(dialog, DM_GETDEFID, 0, 0);
     int id = HIWORD(def) == DC_HASDEFID ? LOWORD(def) : IDOK;
@@ -170,6 +224,7 @@ WatchedRun runWatched(const std::string& commandLine, const WatchOptions& option
     std::set<HWND> handled;
     std::vector<SeenBox> waiting;
     DWORD start = GetTickCount();
+    PanelSampler panels(options, start);
     for (;;) {
         DWORD wait = WaitForSingleObject(process.hProcess, 10);
         Scan scan{process.dwProcessId, &handled, {}, {}};
@@ -199,6 +254,7 @@ WatchedRun runWatched(const std::string& commandLine, const WatchOptions& option
                 }
             }
         }
+        panels.sample(scan.windows);
         if (options.closeAfterMs != INFINITE && !run.closeRequested && GetTickCount() - start >= options.closeAfterMs) {
             for (HWND window : scan.windows) PostMessageW(window, WM_CLOSE, 0, 0);
             run.closeRequested = true;

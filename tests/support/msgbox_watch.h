@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "tests/support/msgbox_watch_panel.h"
+
 namespace testing_support {
 
 struct MessageBoxRecord {
@@ -41,6 +43,15 @@ struct WatchOptions {
     // This long after the start, send WM_CLOSE to every top-level window of
     // the program, hidden ones included, as `taskkill` without /f does.
     DWORD closeAfterMs = INFINITE;
+    // Window class of a child window on which the program draws a bar (a
+    // draw panel, say); empty: none. Its client area is read from the screen
+    // while the program runs, and each change is written to panelFile as a
+    // JSON line (see panelJson): the extent of panelFill and, with glyphs in
+    // panelText, the text written at its origin.
+    std::string panelClass;
+    std::string panelFile;
+    COLORREF panelFill = 0;
+    PanelTextLayout panelText;
     // How long a message box stays up, from the moment it was seen, before
     // its default button is pressed (long enough to be photographed, say).
     DWORD boxDelayMs = 0;

@@ -3,8 +3,11 @@
 #include "runtime/library_info.h"
 #include "runtime/runtime_app.h"
 
-extern "C" const rt::ProgramHeader rtProgramHeader = {3, 0, 125344, nullptr, nullptr, 0, nullptr, 0,
-                                                      0, nullptr, 0,      nullptr, nullptr};
+extern "C" const rt::ProgramHeader rtProgramHeader = {
+    .runMode = rt::kProgramRunMode,
+    .secondMode = rt::kProgramSecondMode,
+    .buildValue = rt::kProgramBuildValue,
+};
 extern "C" int rtStartRoutine() { return 0; }
 
 namespace {
