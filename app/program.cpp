@@ -33,19 +33,19 @@ const ui::EventHandler kHandlers[ui::kProgramHandlerSlotCount] = {
 }  // namespace
 
 extern "C" const rt::ProgramHeader rtProgramHeader = {
-    3,
-    0,
-    125344,
-    kHandlers,
-    app::constantSegmentStart(),
-    app::constantSegmentSize(),
-    ui::programWindowTemplate(),
-    ui::programWindowTemplateSize(),
-    sizeof kLibraries / sizeof kLibraries[0],
-    kLibraries,
-    rt::kDllCommandCount,
-    rt::kDllLibraryNames,
-    rt::kDllEntryNames,
+    .runMode = rt::kProgramRunMode,
+    .secondMode = rt::kProgramSecondMode,
+    .buildValue = rt::kProgramBuildValue,
+    .codeBase = kHandlers,
+    .constantSegment = app::constantSegmentStart(),
+    .constantSegmentSize = app::constantSegmentSize(),
+    .windowTemplate = ui::programWindowTemplate(),
+    .windowTemplateSize = ui::programWindowTemplateSize(),
+    .libraryCount = sizeof kLibraries / sizeof kLibraries[0],
+    .libraries = kLibraries,
+    .dllCommandCount = rt::kDllCommandCount,
+    .dllLibraryNames = rt::kDllLibraryNames,
+    .dllEntryNames = rt::kDllEntryNames,
 };
 
 extern "C" int rtStartRoutine() {

@@ -6,7 +6,10 @@
 #include "app/update_flow.h"
 #include "runtime/commands/commands.h"
 #include "runtime/service_request.h"
+#include "ui/controls/draw_panel.h"
+#include "ui/controls/label.h"
 #include "ui/program_window.h"
+#include "ui/properties.h"
 
 namespace app {
 
@@ -21,8 +24,11 @@ constexpr uint32_t kBarScale = 10000;
 constexpr uint32_t kBarColour = 0x00FF00;
 
 // Property numbers of the controls this window uses.
-constexpr int32_t kPropWidth = 2, kPropHeight = 3, kPropCaption = 8;
-constexpr int32_t kPropAutoRedraw = 12, kPropPenWidth = 16, kPropBrushColour = 19;
+constexpr int32_t kPropWidth = ui::kCommonWidth, kPropHeight = ui::kCommonHeight;
+constexpr int32_t kPropCaption = ui::unitProperty(ui::Label::kCaption);
+constexpr int32_t kPropAutoRedraw = ui::unitProperty(ui::DrawPanel::kAutoRedraw);
+constexpr int32_t kPropPenWidth = ui::unitProperty(ui::DrawPanel::kPenWidth);
+constexpr int32_t kPropBrushColour = ui::unitProperty(ui::DrawPanel::kBrushColour);
 
 Arg progressPanel() { return Arg::unit(ui::kProgressWindowId, ui::kUnitProgressPanel, rt::kTypeDrawPanel); }
 

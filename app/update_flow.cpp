@@ -17,7 +17,9 @@
 #include "runtime/service_request.h"
 #include "runtime/thread_call.h"
 #include "suite/jmap.h"
+#include "ui/controls/timer.h"
 #include "ui/program_window.h"
+#include "ui/properties.h"
 #include "ui/window_requests.h"
 #include "web/http_request.h"
 #include "web/text_codecs.h"
@@ -31,7 +33,7 @@ using cmd::OwnedText;
 
 namespace {
 
-constexpr int32_t kPropInterval = 8;
+constexpr int32_t kPropInterval = ui::unitProperty(ui::Timer::kInterval);
 constexpr int32_t kErrorIconOk = 16;
 constexpr int32_t kNormalWindow = 2;
 

@@ -17,20 +17,12 @@
 
 namespace rt {
 
-const char* const kDllLibraryNames[kDllCommandCount] = {
-    "ole32.dll",   "ole32.dll",   "msvcrt.dll",  "Kernel32.dll", "kernel32.dll",
-    "kernel32.dll", "ntdll.dll",  "Wininet.dll", "Wininet.dll",  "Wininet.dll",
-    "Wininet.dll", "",            "Wininet.dll", "wininet.dll",  "wininet.dll",
-    "wininet.dll",
-};
-const char* const kDllEntryNames[kDllCommandCount] = {
-    "CoInitialize",      "CoUninitialize",   "strlen",
-    "MultiByteToWideChar", "lstrlenW",       "WideCharToMultiByte",
-    "sprintf",           "InternetGetConnectedState", "InternetOpenA",
-    "InternetOpenUrlA",  "InternetReadFile", "CallWindowProcA",
-    "InternetCloseHandle", "InternetOpenA",  "HttpQueryInfoA",
-    "InternetCombineUrlA",
-};
+#define RT_DLL_LIBRARY(index, library, entry) library,
+const char* const kDllLibraryNames[kDllCommandCount] = {RT_DLL_COMMANDS(RT_DLL_LIBRARY)};
+#undef RT_DLL_LIBRARY
+#define RT_DLL_ENTRY(index, library, entry) entry,
+const char* const kDllEntryNames[kDllCommandCount] = {RT_DLL_COMMANDS(RT_DLL_ENTRY)};
+#undef RT_DLL_ENTRY
 
 namespace {
 

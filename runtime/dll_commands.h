@@ -11,25 +11,35 @@
 
 namespace rt {
 
-// This program's DLL command table, in index order.
+// This program's DLL command table, in index order: index name, library
+// file name, entry name. The one list the index enum and both name tables
+// are made from, so an index can never name another row's entry.
+#define RT_DLL_COMMANDS(X)                                                                   \
+    X(kDllCoInitialize, "ole32.dll", "CoInitialize")                                         \
+    X(kDllCoUninitialize, "ole32.dll", "CoUninitialize")                                     \
+    X(kDllStrlen, "msvcrt.dll", "strlen") /* cdecl */                                        \
+    X(kDllMultiByteToWideChar, "Kernel32.dll", "MultiByteToWideChar")                        \
+    X(kDllLstrlenW, "kernel32.dll", "lstrlenW")                                              \
+    X(kDllWideCharToMultiByte, "kernel32.dll", "WideCharToMultiByte")                        \
+    X(kDllSprintf, "ntdll.dll", "sprintf") /* cdecl */                                       \
+    X(kDllInternetGetConnectedState, "Wininet.dll", "InternetGetConnectedState")             \
+    X(kDllInternetOpenA, "Wininet.dll", "InternetOpenA")                                     \
+    X(kDllInternetOpenUrlA, "Wininet.dll", "InternetOpenUrlA")                               \
+    X(kDllInternetReadFile, "Wininet.dll", "InternetReadFile")                               \
+    /* empty library name: the default system libraries */                                  \
+    X(kDllCallWindowProcA, "", "CallWindowProcA")                                            \
+    X(kDllInternetCloseHandle, "Wininet.dll", "InternetCloseHandle")                         \
+    /* the same export, declared a second time */                                           \
+    X(kDllInternetOpenA2, "wininet.dll", "InternetOpenA")                                    \
+    X(kDllHttpQueryInfoA, "wininet.dll", "HttpQueryInfoA")                                   \
+    /* resolves the download's redirect targets */                                          \
+    X(kDllInternetCombineUrlA, "wininet.dll", "InternetCombineUrlA")
+
 enum DllCommand : uint32_t {
-    kDllCoInitialize = 0,
-    kDllCoUninitialize = 1,
-    kDllStrlen = 2,                    // cdecl
-    kDllMultiByteToWideChar = 3,
-    kDllLstrlenW = 4,
-    kDllWideCharToMultiByte = 5,
-    kDllSprintf = 6,                   // cdecl
-    kDllInternetGetConnectedState = 7,
-    kDllInternetOpenA = 8,
-    kDllInternetOpenUrlA = 9,
-    kDllInternetReadFile = 10,
-    kDllCallWindowProcA = 11,          // empty library name: the default system libraries
-    kDllInternetCloseHandle = 12,
-    kDllInternetOpenA2 = 13,           // the same export, declared a second time
-    kDllHttpQueryInfoA = 14,
-    kDllInternetCombineUrlA = 15,      // resolves the download's redirect targets
-    kDllCommandCount = 16,
+#define RT_DLL_INDEX(index, library, entry) index,
+    RT_DLL_COMMANDS(RT_DLL_INDEX)
+#undef RT_DLL_INDEX
+    kDllCommandCount,
 };
 extern const char* const kDllLibraryNames[kDllCommandCount];
 extern const char* const kDllEntryNames[kDllCommandCount];

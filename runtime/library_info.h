@@ -46,21 +46,28 @@ struct LibraryInfo {
 };
 static_assert(offsetof(LibraryInfo, commands) == 108, "command-function table at byte offset 108");
 
-// The fixed table of the build; all fields 32 bits, in this order.
+// This build's first three header values. The run mode is what service
+// request 2030 answers; the build value is kept plus one.
+constexpr uint32_t kProgramRunMode = 3;
+constexpr uint32_t kProgramSecondMode = 0;
+constexpr uint32_t kProgramBuildValue = 125344;
+
+// The fixed table of the build; all fields 32 bits, in this order. An
+// aggregate with zero defaults: a program names the fields it sets.
 struct ProgramHeader {
-    uint32_t runMode;
-    uint32_t secondMode;
-    uint32_t buildValue;
-    const void* codeBase;                  // handler offsets of the template are relative to it
-    const void* constantSegment;
-    uint32_t constantSegmentSize;
-    const uint8_t* windowTemplate;
-    uint32_t windowTemplateSize;           // 0: no template
-    uint32_t libraryCount;
-    const LibraryInfo* const* libraries;
-    uint32_t dllCommandCount;
-    const char* const* dllLibraryNames;
-    const char* const* dllEntryNames;
+    uint32_t runMode = 0;
+    uint32_t secondMode = 0;
+    uint32_t buildValue = 0;
+    const void* codeBase = nullptr;         // handler offsets of the template are relative to it
+    const void* constantSegment = nullptr;
+    uint32_t constantSegmentSize = 0;
+    const uint8_t* windowTemplate = nullptr;
+    uint32_t windowTemplateSize = 0;        // 0: no template
+    uint32_t libraryCount = 0;
+    const LibraryInfo* const* libraries = nullptr;
+    uint32_t dllCommandCount = 0;
+    const char* const* dllLibraryNames = nullptr;
+    const char* const* dllEntryNames = nullptr;
 };
 static_assert(sizeof(ProgramHeader) == 13 * 4, "thirteen 32-bit fields");
 

@@ -198,7 +198,10 @@ BOOL RuntimeApp::PreTranslateMessage(MSG* message) {
     // Offer the message to the framework object of the window and of each
     // parent up to the top-level window; a unit window without an object is
     // asked for one (0x8002). Foreign windows are never asked: their answer
-    // to a private message means nothing.
+    // to a private message means nothing. The query stays although this
+    // program's own classes attach their object on their first message (so
+    // never need it): it is how a unit window of a library's class, which
+    // keeps its object elsewhere, makes it known.
     WindowSystem* windows = windowSystem();
     for (HWND hwnd = message->hwnd; hwnd; hwnd = GetParent(hwnd)) {
         fw::WindowObject* object = fw::WindowObject::fromHandle(hwnd);
@@ -335,7 +338,6 @@ void RuntimeApp::cleanupRuntime(int32_t exitCode) {
     if (owner && IsWindow(owner)) DestroyWindow(owner);
 
     closeAllOpenFiles();
-    if (gHooks.stopSound) gHooks.stopSound();
     releaseIconRecords();
 
     if (oleInitialised_) {

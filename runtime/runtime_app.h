@@ -119,11 +119,11 @@ private:
 using OpenFileCloser = void (*)(void* file);
 void setOpenFileCloser(OpenFileCloser closer);
 
-// Hooks of subsystems built on the core (DLL tables, sound), called at their
-// fixed places in start-up and shutdown.
+// Hooks of subsystems built on the core (the DLL tables), called at their
+// fixed places in start-up and shutdown. Sound playback is not built into
+// this program, so shutdown has none to stop.
 struct SubsystemHooks {
     void (*freeDllModules)() = nullptr;
-    void (*stopSound)() = nullptr;
     void (*prepareDllTables)(uint32_t count, const char* const* libraries, const char* const* entries) = nullptr;
 };
 SubsystemHooks& subsystemHooks();

@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "runtime/address_word.h"
 #include "runtime/cell_numbers.h"
 #include "runtime/framework/window_object.h"
 #include "runtime/heap.h"
@@ -24,7 +25,6 @@ template <typename T>
 T* ptr(int32_t word) {
     return reinterpret_cast<T*>(static_cast<uintptr_t>(static_cast<uint32_t>(word)));
 }
-int32_t word(const void* p) { return static_cast<int32_t>(reinterpret_cast<uintptr_t>(p)); }
 
 // Icon records: (icon handle, data block) pairs released at shutdown.
 struct IconRecord {
@@ -99,15 +99,15 @@ int32_t __stdcall requestService(int32_t code, int32_t arg1, int32_t arg2) {
             }
             return 0;
         }
-        case kSvcWindowRegistry: return windows ? word(windows->registry()) : 0;
-        case kSvcClassInfo: return windows ? word(windows->classInfo(static_cast<uint32_t>(arg1))) : 0;
+        case kSvcWindowRegistry: return windows ? signedWordOf(windows->registry()) : 0;
+        case kSvcClassInfo: return windows ? signedWordOf(windows->classInfo(static_cast<uint32_t>(arg1))) : 0;
         case kSvcAlwaysOne: return 1;
         case kSvcRuntimeVersion: return 0x70005;
         case kSvcPathText: copyPathText(arg1, ptr<char>(arg2)); return 0;
-        case kSvcWrapForeignWindow: return word(objectForWindow(ptr<HWND__>(arg1)));
+        case kSvcWrapForeignWindow: return signedWordOf(objectForWindow(ptr<HWND__>(arg1)));
         case kSvcDeleteObject: delete ptr<fw::WindowObject>(arg1); return 0;
-        case kSvcDetachWindow: return arg1 ? word(ptr<fw::WindowObject>(arg1)->detach()) : 0;
-        case kSvcObjectHandle: return arg1 ? word(ptr<fw::WindowObject>(arg1)->handle()) : 0;
+        case kSvcDetachWindow: return arg1 ? signedWordOf(ptr<fw::WindowObject>(arg1)->detach()) : 0;
+        case kSvcObjectHandle: return arg1 ? signedWordOf(ptr<fw::WindowObject>(arg1)->handle()) : 0;
         case kSvcAttach: {
             auto handle = ptr<HWND__>(arg1);
             auto object = ptr<fw::WindowObject>(arg2);
@@ -127,8 +127,8 @@ int32_t __stdcall requestService(int32_t code, int32_t arg1, int32_t arg2) {
             if (windows) windows->unitDestroyed(static_cast<uint32_t>(arg1), static_cast<uint32_t>(arg2));
             return 0;
         case kSvcNumericToInt: return numericCellToInt(ptr<DataCell>(arg1));
-        case kSvcProgramDirectory: return word(makeText(app.programDirectory().c_str()));
-        case kSvcProgramFileName: return word(makeText(app.programFileName().c_str()));
+        case kSvcProgramDirectory: return signedWordOf(makeText(app.programDirectory().c_str()));
+        case kSvcProgramFileName: return signedWordOf(makeText(app.programFileName().c_str()));
         case kSvcLoadWindow: {
             auto record = ptr<uint32_t>(arg1);
             if (!windows || !record) return -1;
@@ -139,7 +139,7 @@ int32_t __stdcall requestService(int32_t code, int32_t arg1, int32_t arg2) {
             void* object = windows ? windows->unitObject(static_cast<uint32_t>(arg1), static_cast<uint32_t>(arg2)) : nullptr;
             if (!object && code == kSvcUnitObjectOrError)
                 reportRuntimeError("指定窗口或窗口组件不存在或尚未载入", 0, arg1, arg2);
-            return word(object);
+            return signedWordOf(object);
         }
         case kSvcFireEvent: return windows ? windows->fireEvent(ptr<void>(arg1)) : 0;
         case kSvcBlockEvents:
@@ -179,16 +179,16 @@ int32_t __stdcall requestService(int32_t code, int32_t arg1, int32_t arg2) {
                            : 0;
         case kSvcFreeArray: freeArray(static_cast<uint32_t>(arg1), ptr<void>(arg2)); return 0;
         case kSvcAllocate:
-            return word(arg2 ? rtTryAlloc(static_cast<uint32_t>(arg1)) : rtAlloc(static_cast<uint32_t>(arg1)));
+            return signedWordOf(arg2 ? rtTryAlloc(static_cast<uint32_t>(arg1)) : rtAlloc(static_cast<uint32_t>(arg1)));
         case kSvcFree: rtFree(ptr<void>(arg1)); return 0;
-        case kSvcReallocate: return word(rtRealloc(ptr<void>(arg1), static_cast<uint32_t>(arg2)));
+        case kSvcReallocate: return signedWordOf(rtRealloc(ptr<void>(arg1), static_cast<uint32_t>(arg2)));
         case kSvcRuntimeError: reportRuntimeError(ptr<const char>(arg1), 0, 0, 0);
         case kSvcEndProgram: app.endProgram(arg1);
         case kSvcClassKind: return windows ? static_cast<int32_t>(windows->classKind(static_cast<uint32_t>(arg1))) : 0;
         case kSvcRunMode: return static_cast<int32_t>(app.runMode());
         case kSvcCallRoutine: return windows ? windows->callRoutine(ptr<void>(arg1)) : 0;
         case kSvcWindowCount: return windows ? static_cast<int32_t>(windows->windowCount()) : 0;
-        case kSvcWindowHandle: return windows ? word(windows->windowHandle(static_cast<uint32_t>(arg1))) : 0;
+        case kSvcWindowHandle: return windows ? signedWordOf(windows->windowHandle(static_cast<uint32_t>(arg1))) : 0;
         case kSvcReleaseComObject:
             if (gExtensions.releaseComObject) gExtensions.releaseComObject(ptr<void>(arg1));
             return 0;
@@ -198,9 +198,7 @@ int32_t __stdcall requestService(int32_t code, int32_t arg1, int32_t arg2) {
                 std::memcpy(ptr<void>(arg2), &kIUnknown, sizeof kIUnknown);
                 return 1;
             }
-            return gExtensions.libraryTypeInterface
-                       ? gExtensions.libraryTypeInterface(static_cast<uint32_t>(arg1), ptr<void>(arg2))
-                       : 0;
+            return 0;  // no library of this program defines a type of its own
         }
         default: return 0;
     }

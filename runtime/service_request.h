@@ -66,7 +66,6 @@ int32_t __stdcall requestService(int32_t code, int32_t arg1, int32_t arg2);
 // Handlers of later subsystems for requests the core can't answer itself.
 struct ServiceExtensions {
     void (*releaseComObject)(void* value) = nullptr;                            // 2035
-    int32_t (*libraryTypeInterface)(uint32_t type, void* iid) = nullptr;        // 2036 (types other than 0x00010030)
 };
 ServiceExtensions& serviceExtensions();
 

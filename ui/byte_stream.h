@@ -6,11 +6,21 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace ui {
+
+// The little-endian word at p, which may be unaligned (live template
+// records are patched in place).
+inline uint32_t loadWord(const uint8_t* p) {
+    uint32_t v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+inline void storeWord(uint8_t* p, uint32_t v) { std::memcpy(p, &v, sizeof v); }
 
 class ByteWriter {
 public:

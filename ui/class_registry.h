@@ -27,9 +27,6 @@ enum PropertyType : uint32_t {
 };
 constexpr uint32_t kPropReadOnlyAtRunTime = 0x40000;
 
-// 0xFF000000: the default colour, or transparent, as the property says.
-constexpr uint32_t kColourDefault = 0xFF000000;
-
 struct PropertyDescription {
     uint32_t type;
     uint32_t flags;

@@ -1,24 +1,18 @@
 #include "ui/event_dispatch.h"
 
-#include <cstring>
 #include <vector>
 
 #include "runtime/data_cell.h"
 #include "runtime/error_boundary.h"
 #include "runtime/runtime_app.h"
 #include "runtime/runtime_error.h"
+#include "ui/byte_stream.h"
 #include "ui/class_registry.h"
 #include "ui/window_registry.h"
 
 namespace ui {
 
 namespace {
-
-uint32_t loadWord(const uint8_t* p) {
-    uint32_t v;
-    std::memcpy(&v, p, 4);
-    return v;
-}
 
 uint32_t classIdOf(const UnitLocation& unit) { return loadWord(unit.record); }
 uint32_t linkOf(const UnitLocation& unit) { return loadWord(unit.record + 4); }

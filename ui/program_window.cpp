@@ -6,6 +6,8 @@
 #include <array>
 
 #include "ui/controls/property_blocks.h"
+#include "ui/controls/timer.h"
+#include "ui/controls/window_control.h"
 #include "ui/template_format.h"
 
 namespace ui {
@@ -67,11 +69,12 @@ constexpr WindowDescription progressWindow() {
     // The window: no class property data, so it takes the window defaults
     // (centred, fixed frame, caption bar with system menu and minimise box).
     UnitDescription self = control(kUnitProgressWindow, kWindowClassId, "", 50, 50, 371, 98, true);
-    self.events = {{2, handlerSlotOffset(kSlotWindowDestroyed)}, {0, handlerSlotOffset(kSlotStartUpdate)}};
+    self.events = {{kWindowDestroyed, handlerSlotOffset(kSlotWindowDestroyed)},
+                   {kWindowCreated, handlerSlotOffset(kSlotStartUpdate)}};
     window.units.push_back(self);
 
     UnitDescription timer = control(kUnitRefreshTimer, kTimerClassId, "时钟_更新下载进度", 8, 8, 26, 26, false);
-    timer.events = {{0, handlerSlotOffset(kSlotRefreshProgress)}};
+    timer.events = {{kTimerElapsed, handlerSlotOffset(kSlotRefreshProgress)}};
     timer.propertyData = blockBytes(TimerBlock{.interval = 300000});
     window.units.push_back(timer);
 

@@ -5,17 +5,18 @@
 // Binding (see event_handler.h): the program header's code base is the
 // address of an array `ui::EventHandler[kProgramHandlerSlotCount]`, indexed
 // by ProgramHandlerSlot. The template binds
-//   window event 0 (created)          -> slot kSlotStartUpdate      (startUpdate)
-//   window event 2 (being destroyed)  -> slot kSlotWindowDestroyed  (does nothing)
-//   timer  event 0 (interval elapsed) -> slot kSlotRefreshProgress  (refreshProgress)
+//   kWindowCreated   (window_control.h) -> slot kSlotStartUpdate      (startUpdate)
+//   kWindowDestroyed (window_control.h) -> slot kSlotWindowDestroyed  (windowDestroyed: marks closing)
+//   kTimerElapsed    (timer.h)          -> slot kSlotRefreshProgress  (refreshProgress)
 // A null slot leaves its event unbound (a probe can load the window with an
 // all-null table).
 //
 // The program's header and start routine then read, for example:
 //   const ui::EventHandler kHandlers[ui::kProgramHandlerSlotCount] = {&onCreated, &onDestroyed, &onTimer};
 //   extern "C" const rt::ProgramHeader rtProgramHeader = {
-//       3, 0, 125344, kHandlers, constants, constantsSize,
-//       ui::programWindowTemplate(), ui::programWindowTemplateSize(), ...};
+//       .runMode = rt::kProgramRunMode, ..., .codeBase = kHandlers, ...,
+//       .windowTemplate = ui::programWindowTemplate(),
+//       .windowTemplateSize = ui::programWindowTemplateSize(), ...};
 //   ui::installWindowRuntime();   // in the start routine, before runtime start-up
 #pragma once
 

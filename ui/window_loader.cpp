@@ -1,11 +1,11 @@
 #include "ui/window_loader.h"
 
 #include <algorithm>
-#include <cstring>
 #include <type_traits>
 
 #include "runtime/runtime_app.h"
 #include "runtime/service_request.h"
+#include "ui/byte_stream.h"
 #include "ui/class_registry.h"
 #include "ui/controls/window_control.h"
 #include "ui/event_dispatch.h"
@@ -15,12 +15,6 @@
 namespace ui {
 
 namespace {
-
-uint32_t loadWord(const uint8_t* p) {
-    uint32_t v;
-    std::memcpy(&v, p, 4);
-    return v;
-}
 
 constexpr int32_t kModalMode = 1;
 constexpr uint32_t kFirstControlId = 100;

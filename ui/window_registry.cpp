@@ -1,20 +1,12 @@
 #include "ui/window_registry.h"
 
-#include <cstring>
-
+#include "ui/byte_stream.h"
 #include "ui/event_handler.h"
 #include "ui/unit_object.h"
 
 namespace ui {
 
 namespace {
-
-uint32_t loadWord(const uint8_t* p) {
-    uint32_t v;
-    std::memcpy(&v, p, 4);
-    return v;
-}
-void storeWord(uint8_t* p, uint32_t v) { std::memcpy(p, &v, 4); }
 
 // Handler offsets -> handler addresses, in place.
 void makeHandlersAbsolute(UnitTable& table, const void* codeBase) {

@@ -4,12 +4,15 @@
 #include <cstring>
 #include <functional>
 
+#include "runtime/address_word.h"
 #include "runtime/heap.h"
 #include "runtime/runtime_app.h"
 #include "runtime/runtime_error.h"
+#include "ui/byte_stream.h"
 #include "ui/class_registry.h"
 #include "ui/controls/draw_panel.h"
 #include "ui/controls/property_blocks.h"
+#include "ui/properties.h"
 #include "ui/unit_object.h"
 #include "ui/window_loader.h"
 #include "ui/window_registry.h"
@@ -27,15 +30,6 @@ constexpr const char* kNoSuchUnit = "指定窗口或窗口组件不存在或尚�
 [[noreturn]] void fail(const char* message, uint32_t windowId, uint32_t unitId) {
     rt::reportRuntimeError(message, 0, static_cast<int32_t>(windowId), static_cast<int32_t>(unitId));
 }
-
-uint32_t loadWord(const uint8_t* p) {
-    uint32_t v;
-    std::memcpy(&v, p, 4);
-    return v;
-}
-void storeWord(uint8_t* p, uint32_t v) { std::memcpy(p, &v, 4); }
-
-uint32_t word(const void* p) { return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(p)); }
 
 using rt::ThreadCallResult;
 
@@ -88,7 +82,7 @@ uint64_t readFontPart(const std::vector<uint8_t>& bytes, int32_t part) {
         case 3: return font.lfUnderline ? 1 : 0;
         case 4: return font.lfStrikeOut ? 1 : 0;
         case 5: return static_cast<uint32_t>(MulDiv(std::abs(font.lfHeight), 72, pixelsPerInch()));
-        case 6: return word(rt::makeText(font.lfFaceName));
+        case 6: return rt::wordOf(rt::makeText(font.lfFaceName));
         default: return 0;
     }
 }
@@ -145,8 +139,6 @@ RECT rectInParent(HWND hwnd) {
     return rect;
 }
 
-uint8_t* stateFlagsOf(const UnitLocation& unit) { return unit.bindings - 8; }
-
 std::string tagOf(const UnitAccess& a) {
     if (a.window->load) {
         auto it = a.window->load->tags.find(a.unit.id);
@@ -164,28 +156,29 @@ std::vector<uint8_t> cursorDataOf(const UnitAccess& a) {
 }
 
 uint64_t readCommon(const UnitAccess& a, int32_t property) {
-    if (a.unit.menuItem) return property == 0 ? word(rt::makeText(a.unit.describe().caption.c_str())) : 0;
-    const uint8_t* geometry = a.unit.objectSlot + 4;
+    if (a.unit.menuItem)
+        return property == kMenuItemCaption ? rt::wordOf(rt::makeText(a.unit.describe().caption.c_str())) : 0;
+    const uint8_t* geometry = a.unit.geometry;
     switch (property) {
-        case 0: case 1: case 2: case 3: {
+        case kCommonLeft: case kCommonTop: case kCommonWidth: case kCommonHeight: {
             if (!a.hwnd) return loadWord(geometry + 4 * property);
             RECT rect = rectInParent(a.hwnd);
             int32_t values[4] = {rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top};
             return static_cast<uint32_t>(values[property]);
         }
-        case 4: {
+        case kCommonTag: {
             std::string tag = tagOf(a);
-            return word(rt::makeText(tag.c_str()));
+            return rt::wordOf(rt::makeText(tag.c_str()));
         }
-        case 5:
+        case kCommonVisible:
             return a.hwnd ? ((GetWindowLongA(a.hwnd, GWL_STYLE) & WS_VISIBLE) ? 1 : 0)
-                          : (loadWord(stateFlagsOf(a.unit)) & kStateVisible ? 1 : 0);
-        case 6:
+                          : (loadWord(a.unit.stateFlags) & kStateVisible ? 1 : 0);
+        case kCommonDisabled:
             return a.hwnd ? (IsWindowEnabled(a.hwnd) ? 0 : 1)
-                          : (loadWord(stateFlagsOf(a.unit)) & kStateDisabled ? 1 : 0);
-        case 7: {
+                          : (loadWord(a.unit.stateFlags) & kStateDisabled ? 1 : 0);
+        case kCommonCursor: {
             std::vector<uint8_t> data = cursorDataOf(a);
-            return word(rt::makeByteSet(data.data(), data.size()));
+            return rt::wordOf(rt::makeByteSet(data.data(), data.size()));
         }
         default: return 0;
     }
@@ -193,9 +186,9 @@ uint64_t readCommon(const UnitAccess& a, int32_t property) {
 
 void writeCommon(UnitAccess& a, int32_t property, uint32_t value) {
     if (a.unit.menuItem) return;
-    uint8_t* geometry = a.unit.objectSlot + 4;
+    uint8_t* geometry = a.unit.geometry;
     switch (property) {
-        case 0: case 1: case 2: case 3: {
+        case kCommonLeft: case kCommonTop: case kCommonWidth: case kCommonHeight: {
             if (!a.hwnd) {
                 storeWord(geometry + 4 * property, value);
                 return;
@@ -203,26 +196,26 @@ void writeCommon(UnitAccess& a, int32_t property, uint32_t value) {
             RECT rect = rectInParent(a.hwnd);
             int32_t values[4] = {rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top};
             values[property] = static_cast<int32_t>(value);
-            UINT flags = SWP_NOZORDER | SWP_NOACTIVATE | (property < 2 ? SWP_NOSIZE : SWP_NOMOVE);
+            UINT flags = SWP_NOZORDER | SWP_NOACTIVATE | (property < kCommonWidth ? SWP_NOSIZE : SWP_NOMOVE);
             SetWindowPos(a.hwnd, nullptr, values[0], values[1], values[2], values[3], flags);
             return;
         }
-        case 4:
+        case kCommonTag:
             if (a.window->load)
                 a.window->load->tags[a.unit.id] = value ? reinterpret_cast<const char*>(value) : "";
             return;
-        case 5: case 6: {
-            uint32_t bit = property == 5 ? kStateVisible : kStateDisabled;
+        case kCommonVisible: case kCommonDisabled: {
+            uint32_t bit = property == kCommonVisible ? kStateVisible : kStateDisabled;
             if (a.hwnd) {
-                if (property == 5) ShowWindow(a.hwnd, value ? SW_SHOWNA : SW_HIDE);
+                if (property == kCommonVisible) ShowWindow(a.hwnd, value ? SW_SHOWNA : SW_HIDE);
                 else EnableWindow(a.hwnd, value ? FALSE : TRUE);
             } else {
-                uint32_t flags = loadWord(stateFlagsOf(a.unit));
-                storeWord(stateFlagsOf(a.unit), value ? flags | bit : flags & ~bit);
+                uint32_t flags = loadWord(a.unit.stateFlags);
+                storeWord(a.unit.stateFlags, value ? flags | bit : flags & ~bit);
             }
             return;
         }
-        case 7: {
+        case kCommonCursor: {
             if (!a.window->load) return;
             auto byteSet = reinterpret_cast<const uint8_t*>(value);
             const uint8_t* data = rt::byteSetData(byteSet);
@@ -252,7 +245,7 @@ ClassAccess classAccess(const UnitAccess& a, int32_t property, const char* notLo
     if (!a.window->load) fail(notLoaded, windowId, unitId);
     if (!a.object) fail(kUnitWindowNotLoaded, windowId, unitId);
     const ClassDescription* description = findClass(loadWord(a.unit.record));
-    uint32_t number = static_cast<uint32_t>(property - 8);
+    uint32_t number = static_cast<uint32_t>(classProperty(property));
     if (!description || number >= description->propertyCount) return {a.object, nullptr, {}};
     return {a.object, description, description->properties[number]};
 }
@@ -262,14 +255,14 @@ uint64_t readClassProperty(const UnitAccess& a, uint32_t windowId, uint32_t unit
     ClassAccess c = classAccess(a, property, kReadNotLoaded, windowId, unitId);
     GetPropertyRoutine get = c.description ? getPropertyRoutine(*c.description) : nullptr;
     PropertyValue value;
-    if (!get || !get(c.object, property - 8, &value)) return 0;
+    if (!get || !get(c.object, classProperty(property), &value)) return 0;
     switch (c.property.type) {
-        case kPropText: return word(rt::makeText(reinterpret_cast<const char*>(value.lo)));
+        case kPropText: return rt::wordOf(rt::makeText(reinterpret_cast<const char*>(value.lo)));
         case kPropLogical: return value.lo ? 1 : 0;
         case kPropPicture: case kPropPointer: case kPropFont: {
             std::vector<uint8_t> bytes = bufferFrom(value);
             if (c.property.type == kPropFont && index >= 0) return readFontPart(bytes, index);
-            return word(rt::makeByteSet(bytes.data(), bytes.size()));
+            return rt::wordOf(rt::makeByteSet(bytes.data(), bytes.size()));
         }
         default: return value.lo;
     }
@@ -289,7 +282,7 @@ void writeClassProperty(const UnitAccess& a, uint32_t windowId, uint32_t unitId,
             if (c.property.type == kPropFont && index >= 0) {
                 GetPropertyRoutine get = getPropertyRoutine(*c.description);
                 PropertyValue current;
-                if (get) get(c.object, property - 8, &current);
+                if (get) get(c.object, classProperty(property), &current);
                 bytes = writeFontPart(bufferFrom(current), index, lo);
             } else {
                 auto byteSet = reinterpret_cast<const uint8_t*>(lo);
@@ -302,7 +295,7 @@ void writeClassProperty(const UnitAccess& a, uint32_t windowId, uint32_t unitId,
         default: break;
     }
     uint32_t out = 0;
-    set(c.object, property - 8, &value, &out);
+    set(c.object, classProperty(property), &value, &out);
 }
 
 DrawPanel* drawPanelOf(uint32_t windowId, uint32_t unitId) {
@@ -317,8 +310,8 @@ uint64_t readUnitProperty(uint32_t windowId, uint32_t unitId, int32_t property, 
     uint64_t result = 0;
     onThreadOf(windowId, [&] {
         UnitAccess a = access(windowId, unitId);
-        result = property < 8 ? readCommon(a, property)
-                              : readClassProperty(a, windowId, unitId, property, index);
+        result = isCommonProperty(property) ? readCommon(a, property)
+                                            : readClassProperty(a, windowId, unitId, property, index);
     });
     return result;
 }
@@ -327,7 +320,7 @@ void writeUnitProperty(uint32_t windowId, uint32_t unitId, int32_t property, int
                        uint32_t /*hi*/) {
     onThreadOf(windowId, [&] {
         UnitAccess a = access(windowId, unitId);
-        if (property < 8) writeCommon(a, property, lo);
+        if (isCommonProperty(property)) writeCommon(a, property, lo);
         else writeClassProperty(a, windowId, unitId, property, index, lo);
     });
 }

@@ -1,9 +1,9 @@
 // The window runtime as the runtime core sees it (rt::WindowSystem).
 #include <algorithm>
-#include <cstring>
 
 #include "runtime/runtime_app.h"
 #include "runtime/window_system.h"
+#include "ui/byte_stream.h"
 #include "ui/class_registry.h"
 #include "ui/event_dispatch.h"
 #include "ui/unit_object.h"
@@ -15,12 +15,6 @@
 namespace ui {
 
 namespace {
-
-uint32_t loadWord(const uint8_t* p) {
-    uint32_t v;
-    std::memcpy(&v, p, 4);
-    return v;
-}
 
 bool tagText(uint32_t windowId, uint32_t unitId, std::string& tag) {
     WindowRecord* window = findWindowRecord(windowId);

@@ -5,6 +5,7 @@
 
 #include <string_view>
 
+#include "runtime/address_word.h"
 #include "runtime/commands/builtin_commands.h"
 #include "runtime/commands/command_support.h"
 #include "runtime/commands/file_system_calls.h"
@@ -40,8 +41,6 @@ public:
 private:
     HANDLE handle_;
 };
-
-int32_t word(const void* p) { return static_cast<int32_t>(reinterpret_cast<uintptr_t>(p)); }
 
 // The handle of a registered file number, or null.
 HANDLE openFileHandle(int32_t number) {
@@ -122,8 +121,8 @@ void openFile(DataCell* result, int32_t count, DataCell* args) {
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.valid()) return;
     HANDLE handle = file.release();
-    requestService(kSvcRegisterOpenFile, word(handle), mode);
-    result->setInt(word(handle));
+    requestService(kSvcRegisterOpenFile, signedWordOf(handle), mode);
+    result->setInt(signedWordOf(handle));
 }
 
 void closeFile(DataCell* result, int32_t count, DataCell* args) {

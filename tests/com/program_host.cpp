@@ -8,8 +8,13 @@
 #include "runtime/runtime_app.h"
 
 extern "C" const rt::ProgramHeader rtProgramHeader = {
-    3, 0, 125344, nullptr, nullptr, 0, nullptr, 0, 0, nullptr,
-    rt::kDllCommandCount, rt::kDllLibraryNames, rt::kDllEntryNames};
+    .runMode = rt::kProgramRunMode,
+    .secondMode = rt::kProgramSecondMode,
+    .buildValue = rt::kProgramBuildValue,
+    .dllCommandCount = rt::kDllCommandCount,
+    .dllLibraryNames = rt::kDllLibraryNames,
+    .dllEntryNames = rt::kDllEntryNames,
+};
 extern "C" int rtStartRoutine() { return 0; }
 
 namespace {

@@ -58,7 +58,15 @@ void probeLog(const std::string& line) {
 }
 
 extern "C" const rt::ProgramHeader rtProgramHeader = {
-    3, 0, 125344, nullptr, nullptr, 0, nullptr, 0, 1, kLibraries, kProbeDllCount, kProbeLibraries, kProbeEntries};
+    .runMode = rt::kProgramRunMode,
+    .secondMode = rt::kProgramSecondMode,
+    .buildValue = rt::kProgramBuildValue,
+    .libraryCount = 1,
+    .libraries = kLibraries,
+    .dllCommandCount = kProbeDllCount,
+    .dllLibraryNames = kProbeLibraries,
+    .dllEntryNames = kProbeEntries,
+};
 
 extern "C" int rtStartRoutine() {
     std::vector<std::string> args = testing_support::commandLineArguments();

@@ -198,7 +198,15 @@ DWORD WINAPI endFromWorker(void*) {
 }  // namespace
 
 extern "C" const rt::ProgramHeader rtProgramHeader = {
-    3, 0, 125344, nullptr, nullptr, 0, nullptr, 0, 2, kLibraries, 1, kDllLibraries, kDllEntries};
+    .runMode = rt::kProgramRunMode,
+    .secondMode = rt::kProgramSecondMode,
+    .buildValue = rt::kProgramBuildValue,
+    .libraryCount = 2,
+    .libraries = kLibraries,
+    .dllCommandCount = 1,
+    .dllLibraryNames = kDllLibraries,
+    .dllEntryNames = kDllEntries,
+};
 
 extern "C" int rtStartRoutine() {
     std::vector<std::string> args = testing_support::commandLineArguments();

@@ -61,8 +61,13 @@ void exitHandler() { logLine("exit-handler"); }
 
 }  // namespace
 
-extern "C" const rt::ProgramHeader rtProgramHeader = {3, 0, 125344, nullptr, nullptr, 0, nullptr, 0,
-                                                      6, kLibraries, 0, nullptr, nullptr};
+extern "C" const rt::ProgramHeader rtProgramHeader = {
+    .runMode = rt::kProgramRunMode,
+    .secondMode = rt::kProgramSecondMode,
+    .buildValue = rt::kProgramBuildValue,
+    .libraryCount = 6,
+    .libraries = kLibraries,
+};
 
 extern "C" int rtStartRoutine() {
     std::vector<std::string> args = testing_support::commandLineArguments();

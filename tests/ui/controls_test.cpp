@@ -230,6 +230,23 @@ TEST(CommonProperties, APointerMadeFromCursorDataGoesWhenReplacedAndWithItsWindo
     EXPECT_TRUE(cursorAlive(arrow));   // a system pointer is never destroyed
 }
 
+TEST(FontFace, IsOfferedAndWrittenBackCutToThirtyOneBytes) {
+    struct Case { std::string_view face, replacement, stored; };
+    const std::string longName(40, 'x');
+    for (const Case& c : {Case{"宋体", "宋体", "宋体"}, Case{"Arial", "SimHei", "SimHei"},
+                          Case{"Tahoma", "Arial", "Arial"},
+                          Case{"Tahoma", longName, std::string_view(longName).substr(0, 31)}}) {
+        std::vector<uint8_t> font = logFontBytes({.height = -12, .weight = 700, .face = c.face});
+        std::vector<uint8_t> expected = logFontBytes({.height = -12, .weight = 700, .face = c.stored});
+        std::string offered;
+        EXPECT_TRUE(visitFontFace(font, [&](std::string& face) { offered = face; face = c.replacement; }));
+        EXPECT_EQ(offered, c.face);
+        EXPECT_EQ(font, expected) << c.replacement;  // the rest of the face bytes are zeros
+    }
+    std::vector<uint8_t> notAFont(kLogFontSize - 1, 'a');
+    EXPECT_FALSE(visitFontFace(notAFont, [](std::string&) { ADD_FAILURE() << "visited"; }));
+}
+
 TEST(SaveOperation, WritesBackTheBytesItWasCreatedFrom) {
     ui_test::resetSlots();
     // The program's own window: its units' data are of the highest versions.

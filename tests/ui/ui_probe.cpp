@@ -135,8 +135,15 @@ void CALLBACK closeAfterTime(HWND, UINT, UINT_PTR id, DWORD) {
 }  // namespace
 
 extern "C" const rt::ProgramHeader rtProgramHeader = {
-    3, 0, 125344, gHandlers, nullptr, 0, ui::programWindowTemplate(), templateSize(), 2, kLibraries, 0, nullptr,
-    nullptr};
+    .runMode = rt::kProgramRunMode,
+    .secondMode = rt::kProgramSecondMode,
+    .buildValue = rt::kProgramBuildValue,
+    .codeBase = gHandlers,
+    .windowTemplate = ui::programWindowTemplate(),
+    .windowTemplateSize = templateSize(),
+    .libraryCount = 2,
+    .libraries = kLibraries,
+};
 
 extern "C" int rtStartRoutine() {
     std::string what = scenario();

@@ -10,12 +10,7 @@ namespace ui {
 
 namespace {
 
-enum DrawPanelProperty : int32_t {
-    kBorder, kBackgroundColour, kPicture, kPictureMode, kAutoRedraw, kCoordinateUnit, kPenStyle, kDrawingMode,
-    kPenWidth, kPenColour, kBrushStyle, kBrushColour, kTextColour, kTextBackground, kFont, kDrawableWidth,
-    kDrawableHeight, kPropertyCount
-};
-constexpr PropertyDescription kProperties[kPropertyCount] = {
+constexpr PropertyDescription kProperties[DrawPanel::kPropertyCount] = {
     {kPropChoice, 0}, {kPropColourOrDefault, 0}, {kPropPicture, 0}, {kPropChoice, 0}, {kPropLogical, 0},
     {kPropChoice, 0}, {kPropChoice, 0}, {kPropChoice, 0}, {kPropInteger, 0}, {kPropColour, 0},
     {kPropChoice, 0}, {kPropColour, 0}, {kPropColour, 0}, {kPropColourOrTransparent, 0}, {kPropFont, 0},
@@ -30,7 +25,7 @@ constexpr int kPenStyles[7] = {PS_NULL, PS_SOLID, PS_DASH, PS_DOT, PS_DASHDOT, P
 
 }  // namespace
 
-const ClassDescription kDrawPanelClass = {kClassName, kClassHasEvents, kPropertyCount, kProperties,
+const ClassDescription kDrawPanelClass = {kClassName, kClassHasEvents, DrawPanel::kPropertyCount, kProperties,
                                           &standardInterface<DrawPanel>};
 
 UnitObject* DrawPanel::create(const CreateRequest& request) {
@@ -284,12 +279,7 @@ void DrawPanel::setProperty(int32_t number, const PropertyValue& value) {
 }
 
 void DrawPanel::enumerateTexts(TextCallback callback, void* context) {
-    if (block_.font.size() != kLogFontSize) return;
-    std::string face(reinterpret_cast<const char*>(block_.font.data() + 28));
-    callback(context, face);
-    std::fill(block_.font.begin() + 28, block_.font.end(), 0);
-    std::copy_n(face.begin(), std::min<size_t>(face.size(), 31), block_.font.begin() + 28);
-    rebuildFont();
+    if (visitFontFace(block_.font, [&](std::string& face) { callback(context, face); })) rebuildFont();
 }
 
 LRESULT DrawPanel::windowProc(UINT message, WPARAM wParam, LPARAM lParam) {

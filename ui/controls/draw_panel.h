@@ -17,6 +17,13 @@ namespace ui {
 
 class DrawPanel : public UnitObject {
 public:
+    // The class's own properties; unit property unitProperty(p) (properties.h).
+    enum Property : int32_t {
+        kBorder, kBackgroundColour, kPicture, kPictureMode, kAutoRedraw, kCoordinateUnit, kPenStyle, kDrawingMode,
+        kPenWidth, kPenColour, kBrushStyle, kBrushColour, kTextColour, kTextBackground, kFont, kDrawableWidth,
+        kDrawableHeight, kPropertyCount
+    };
+
     static UnitObject* create(const CreateRequest& request);
 
     bool getProperty(int32_t number, PropertyValue& out) override;

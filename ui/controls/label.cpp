@@ -10,13 +10,8 @@ namespace ui {
 
 namespace {
 
-enum LabelProperty : int32_t {
-    kCaption, kEffect, kBorder, kGradientBorderWidth, kGradientBorder1, kGradientBorder2, kGradientBorder3, kFont,
-    kTextColour, kBackgroundColour, kPicture, kPictureMode, kGradientMode, kGradient1, kGradient2, kGradient3,
-    kHorizontalAlignment, kWordWrap, kVerticalAlignment, kDataSource, kDataColumn, kLabelPropertyCount
-};
 
-constexpr PropertyDescription kProperties[kLabelPropertyCount] = {
+constexpr PropertyDescription kProperties[Label::kPropertyCount] = {
     {kPropText, 0},   {kPropChoice, 0}, {kPropChoice, 0}, {kPropInteger, 0}, {kPropColourOrTransparent, 0},
     {kPropColourOrTransparent, 0}, {kPropColourOrTransparent, 0}, {kPropFont, 0}, {kPropColour, 0},
     {kPropColourOrDefault, 0}, {kPropPicture, 0}, {kPropChoice, 0}, {kPropChoice, 0},
@@ -36,7 +31,7 @@ std::vector<COLORREF> opaqueColours(const std::array<uint32_t, 3>& colours) {
 
 }  // namespace
 
-const ClassDescription kLabelClass = {kClassName, kClassHasEvents, kLabelPropertyCount, kProperties,
+const ClassDescription kLabelClass = {kClassName, kClassHasEvents, Label::kPropertyCount, kProperties,
                                       &standardInterface<Label>};
 
 void paintGradient(HDC dc, const RECT& rect, const std::vector<COLORREF>& colours, bool vertical) {
@@ -131,12 +126,7 @@ void Label::setProperty(int32_t number, const PropertyValue& value) {
 
 void Label::enumerateTexts(TextCallback callback, void* context) {
     callback(context, block_.caption);
-    if (block_.font.size() == kLogFontSize) {
-        std::string face(reinterpret_cast<const char*>(block_.font.data() + 28));
-        callback(context, face);
-        std::fill(block_.font.begin() + 28, block_.font.end(), 0);
-        std::copy_n(face.begin(), std::min<size_t>(face.size(), 31), block_.font.begin() + 28);
-    }
+    visitFontFace(block_.font, [&](std::string& face) { callback(context, face); });
 }
 
 void Label::paint(HDC dc, const RECT& update) {

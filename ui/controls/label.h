@@ -9,6 +9,13 @@ namespace ui {
 
 class Label : public UnitObject {
 public:
+    // The class's own properties; unit property unitProperty(p) (properties.h).
+    enum Property : int32_t {
+        kCaption, kEffect, kBorder, kGradientBorderWidth, kGradientBorder1, kGradientBorder2, kGradientBorder3, kFont,
+        kTextColour, kBackgroundColour, kPicture, kPictureMode, kGradientMode, kGradient1, kGradient2, kGradient3,
+        kHorizontalAlignment, kWordWrap, kVerticalAlignment, kDataSource, kDataColumn, kPropertyCount
+    };
+
     static UnitObject* create(const CreateRequest& request);
 
     bool getProperty(int32_t number, PropertyValue& out) override;

@@ -6,6 +6,7 @@
 // program's template is written with these writers.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <string>
@@ -16,7 +17,9 @@
 
 namespace ui {
 
-constexpr uint32_t kNoColour = 0xFF000000;   // default colour / transparent
+// The colour properties' "no colour": the default colour, or transparent,
+// as the property says.
+constexpr uint32_t kNoColour = 0xFF000000;
 
 // A LOGFONTA as the 60 bytes a font property holds.
 struct LogFontFields {
@@ -41,6 +44,27 @@ constexpr std::vector<uint8_t> logFontBytes(const LogFontFields& font) {
     for (size_t i = 0; i < font.face.size() && i < 31; ++i) face[i] = static_cast<uint8_t>(font.face[i]);
     w.raw(face);
     return w.take();
+}
+
+// Where the face name sits in those bytes and how long it may be (the rest
+// of its 32 bytes is zeros).
+constexpr size_t kFaceNameOffset = 28;
+constexpr size_t kFaceNameCapacity = 32;
+constexpr size_t kMaxFaceNameLength = kFaceNameCapacity - 1;
+
+// Offers the face name of a font property to visit(std::string&), which may
+// change it, and writes back what it left, cut to the longest face name.
+// False, and nothing visited, when the bytes are no font.
+template <typename Visit>
+bool visitFontFace(std::vector<uint8_t>& font, Visit visit) {
+    if (font.size() != kLogFontSize) return false;
+    auto faceBegin = font.begin() + kFaceNameOffset;
+    auto faceEnd = faceBegin + kFaceNameCapacity;
+    std::string face(faceBegin, std::find(faceBegin, faceEnd, 0));
+    visit(face);
+    std::fill(faceBegin, faceEnd, 0);
+    std::copy_n(face.begin(), std::min(face.size(), kMaxFaceNameLength), faceBegin);
+    return true;
 }
 
 // --- Window ("RTWindow") -------------------------------------------------------

@@ -6,10 +6,10 @@ namespace ui {
 
 namespace {
 constexpr const char* kClassName = "_RT_Timer";
-constexpr PropertyDescription kProperties[] = {{kPropInteger, 0}};
+constexpr PropertyDescription kProperties[Timer::kPropertyCount] = {{kPropInteger, 0}};
 }  // namespace
 
-const ClassDescription kTimerClass = {kClassName, kClassHasEvents | kClassNoWindow, 1, kProperties,
+const ClassDescription kTimerClass = {kClassName, kClassHasEvents | kClassNoWindow, Timer::kPropertyCount, kProperties,
                                       &standardInterface<Timer>};
 
 UnitObject* Timer::create(const CreateRequest& request) {
@@ -44,13 +44,13 @@ void Timer::setInterval(int32_t interval) {
 }
 
 bool Timer::getProperty(int32_t number, PropertyValue& out) {
-    if (number != 0) return false;
+    if (number != kInterval) return false;
     out.lo = static_cast<uint32_t>(block_.interval);
     return true;
 }
 
 void Timer::setProperty(int32_t number, const PropertyValue& value) {
-    if (number == 0) setInterval(static_cast<int32_t>(value.lo));
+    if (number == kInterval) setInterval(static_cast<int32_t>(value.lo));
 }
 
 LRESULT Timer::windowProc(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -60,7 +60,7 @@ LRESULT Timer::windowProc(UINT message, WPARAM wParam, LPARAM lParam) {
             // KillTimer leaves a WM_TIMER that is already queued: a stopped
             // timer must not raise it (a late refresh would overwrite what
             // was drawn after the stop).
-            if (wParam == kSystemTimerId && running_) raise(0);
+            if (wParam == kSystemTimerId && running_) raise(kTimerElapsed);
             return 0;
         case WM_DESTROY: stop(); return 0;
         default: return UnitObject::windowProc(message, wParam, lParam);

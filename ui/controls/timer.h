@@ -1,5 +1,5 @@
 // The timer: a hidden child window owning system timer 1000; each time the
-// interval elapses it raises its event 0.
+// interval elapses it raises kTimerElapsed.
 #pragma once
 
 #include "ui/controls/property_blocks.h"
@@ -7,8 +7,19 @@
 
 namespace ui {
 
+// The timer's events, by the numbers that the template's bindings use.
+enum TimerEvent : int32_t {
+    kTimerElapsed = 0,
+};
+
 class Timer : public UnitObject {
 public:
+    // The class's own properties; unit property unitProperty(p) (properties.h).
+    enum Property : int32_t {
+        kInterval,      // milliseconds; 0 stops the timer
+        kPropertyCount
+    };
+
     static constexpr UINT_PTR kSystemTimerId = 1000;
     static UnitObject* create(const CreateRequest& request);
 

@@ -9,10 +9,7 @@ namespace ui {
 
 namespace {
 
-enum TransLabelProperty : int32_t {
-    kCaption, kEffect, kFont, kTextColour, kHorizontalAlignment, kWordWrap, kVerticalAlignment, kPropertyCount
-};
-constexpr PropertyDescription kProperties[kPropertyCount] = {
+constexpr PropertyDescription kProperties[TransLabel::kPropertyCount] = {
     {kPropText, 0},   {kPropChoice, 0},  {kPropFont, 0},   {kPropColour, 0},
     {kPropChoice, 0}, {kPropLogical, 0}, {kPropChoice, 0},
 };
@@ -29,7 +26,7 @@ void collectVisible(HWND parent, std::vector<HWND>& out) {
 
 }  // namespace
 
-const ClassDescription kTransLabelClass = {kClassName, kClassHasEvents, kPropertyCount, kProperties,
+const ClassDescription kTransLabelClass = {kClassName, kClassHasEvents, TransLabel::kPropertyCount, kProperties,
                                            &standardInterface<TransLabel>};
 
 UnitObject* TransLabel::create(const CreateRequest& request) {
@@ -80,12 +77,7 @@ void TransLabel::setProperty(int32_t number, const PropertyValue& value) {
 
 void TransLabel::enumerateTexts(TextCallback callback, void* context) {
     callback(context, block_.caption);
-    if (block_.font.size() == kLogFontSize) {
-        std::string face(reinterpret_cast<const char*>(block_.font.data() + 28));
-        callback(context, face);
-        std::fill(block_.font.begin() + 28, block_.font.end(), 0);
-        std::copy_n(face.begin(), std::min<size_t>(face.size(), 31), block_.font.begin() + 28);
-    }
+    visitFontFace(block_.font, [&](std::string& face) { callback(context, face); });
 }
 
 void TransLabel::refresh() {

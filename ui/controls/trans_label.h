@@ -10,6 +10,11 @@ namespace ui {
 
 class TransLabel : public UnitObject {
 public:
+    // The class's own properties; unit property unitProperty(p) (properties.h).
+    enum Property : int32_t {
+        kCaption, kEffect, kFont, kTextColour, kHorizontalAlignment, kWordWrap, kVerticalAlignment, kPropertyCount
+    };
+
     static UnitObject* create(const CreateRequest& request);
 
     bool getProperty(int32_t number, PropertyValue& out) override;

@@ -14,11 +14,7 @@ namespace ui {
 
 namespace {
 
-enum WindowProperty : int32_t {
-    kTitle, kBorderStyle, kBackgroundColour, kPicture, kControlBox, kMinimiseButton, kMaximiseButton,
-    kStartPosition, kPropertyCount
-};
-constexpr PropertyDescription kProperties[kPropertyCount] = {
+constexpr PropertyDescription kProperties[WindowControl::kPropertyCount] = {
     {kPropText, 0},    {kPropChoice, 0},  {kPropColourOrDefault, 0}, {kPropPicture, 0},
     {kPropLogical, 0}, {kPropLogical, 0}, {kPropLogical, 0},         {kPropChoice, 0},
 };
@@ -37,7 +33,7 @@ POINT centredOnScreen(int width, int height) {
 
 }  // namespace
 
-const ClassDescription kWindowClass = {kClassName, kClassHasEvents, kPropertyCount, kProperties,
+const ClassDescription kWindowClass = {kClassName, kClassHasEvents, WindowControl::kPropertyCount, kProperties,
                                        &standardInterface<WindowControl>};
 
 void windowStyles(const WindowBlock& b, DWORD& style, DWORD& exStyle) {

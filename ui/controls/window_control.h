@@ -22,6 +22,12 @@ enum WindowEvent : int32_t {
 
 class WindowControl : public UnitObject {
 public:
+    // The class's own properties; unit property unitProperty(p) (properties.h).
+    enum Property : int32_t {
+        kTitle, kBorderStyle, kBackgroundColour, kPicture, kControlBox, kMinimiseButton, kMaximiseButton,
+        kStartPosition, kPropertyCount
+    };
+
     static UnitObject* create(const CreateRequest& request);
 
     bool getProperty(int32_t number, PropertyValue& out) override;
