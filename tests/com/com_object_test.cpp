@@ -130,7 +130,8 @@ TEST(ComObject, HttpRequestObjectAgainstTheEchoServer) {
     EXPECT_NE(body.find("X-Probe: one\r\n"), std::string::npos) << body;
     EXPECT_EQ(body.substr(body.size() - 9), "body-text");
     EXPECT_NE(getText(request, "GetResponseHeader", {text("Content-Type")}).find("text/plain"), std::string::npos);
-    // A required parameter left out inside the list reaches the object as "not given".
+    // A required parameter left out inside the list reaches the object as
+    // "not given", which no text parameter accepts (dropped, it would be -9).
     run(rt::comCall, request, "SetRequestHeader", {absent(), text("v")});
-    EXPECT_LT(lastComResult(), -8);
+    EXPECT_EQ(lastComResult(), -16);  // DISP_E_TYPEMISMATCH
 }

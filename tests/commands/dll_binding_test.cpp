@@ -22,6 +22,24 @@ struct Recorder {
 };
 Recorder* gRecorder = nullptr;
 
+// Stands in for runtime-service entry 1: counts the calls, keeps the index
+// the caller left in EAX, and jumps on to the real entry with the stack
+// untouched.
+extern "C" {
+uint32_t gEntryCalls = 0;
+uint32_t gEntryIndex = 0;
+void* gRealEntry = nullptr;
+void countingDllEntry();
+}
+asm(R"(
+    .text
+    .globl _countingDllEntry
+_countingDllEntry:
+    incl _gEntryCalls
+    movl %eax, _gEntryIndex
+    jmp *_gRealEntry
+)");
+
 HMODULE WINAPI recordLoad(LPCSTR name) {
     gRecorder->loads.push_back(name);
     for (const std::string& refused : gRecorder->refuse)
@@ -137,7 +155,21 @@ TEST_F(DllBinding, ProgramTableCallsThroughTheServiceEntry) {
     char buffer[32] = {};
     EXPECT_EQ((rt::callDll<int, rt::Cdecl>(rt::kDllSprintf, buffer, "%I64d|%d", int64_t{1} << 40, 9)), 15);
     EXPECT_STREQ(buffer, "1099511627776|9");
-    EXPECT_NE(rt::serviceTable().callDllCommand, nullptr);
+}
+
+// Entry 1 is how every DLL command call is made: the installed entry is
+// called, with the command index in EAX.
+TEST_F(DllBinding, CallsGoThroughServiceEntryOneWithTheIndexInEax) {
+    rt::prepareDllTables(rt::kDllCommandCount, rt::kDllLibraryNames, rt::kDllEntryNames);
+    gRealEntry = rt::serviceTable().callDllCommand;
+    ASSERT_NE(gRealEntry, nullptr);
+    gEntryCalls = 0;
+    rt::serviceTable().callDllCommand = reinterpret_cast<void*>(&countingDllEntry);
+    int length = rt::callDll<int, rt::Stdcall>(rt::kDllLstrlenW, L"abcd");
+    rt::serviceTable().callDllCommand = gRealEntry;
+    EXPECT_EQ(length, 4);
+    EXPECT_EQ(gEntryCalls, 1u);
+    EXPECT_EQ(gEntryIndex, uint32_t{rt::kDllLstrlenW});
 }
 
 // The fatal cases run in the probe: one message box, exit code -1.

@@ -51,12 +51,23 @@ TEST(ProcessCommands, WaitingReturnsAfterTheChildEnded) {
     EXPECT_EQ(childRecord(2, "700"), "flags=1 show=1");
 }
 
+// Without waiting, the command waits only for the child's input idle, at most
+// 1000 ms: a child that never reads messages and pauses far longer is still
+// running when it returns.
 TEST(ProcessCommands, WithoutWaitingTheChildStillRuns) {
+    constexpr DWORD kChildPauseMs = 3500;
+    constexpr DWORD kIdleWaitMs = 1000;
+    constexpr DWORD kStartSlackMs = 1500;  // process creation under a busy Wine
     std::string out = directory() + "child-nowait.txt";
     DeleteFileA(out.c_str());
-    std::string commandLine = "\"" + directory() + "show_state_child.exe\" \"" + out + "\"";
+    std::string commandLine =
+        "\"" + directory() + "show_state_child.exe\" \"" + out + "\" " + std::to_string(kChildPauseMs);
+    DWORD start = GetTickCount();
     ASSERT_TRUE(runProgram(commandLine.c_str()));
-    for (int i = 0; i < 200 && readBack(out).empty(); ++i) Sleep(50);
+    DWORD took = GetTickCount() - start;
+    EXPECT_LT(took, kIdleWaitMs + kStartSlackMs);
+    EXPECT_EQ(readBack(out), "") << "returned only after the child ended";
+    for (DWORD waited = 0; waited < 2 * kChildPauseMs && readBack(out).empty(); waited += 50) Sleep(50);
     EXPECT_EQ(readBack(out), "flags=1 show=1");
 }
 

@@ -279,11 +279,39 @@ TEST(JMapObject, ResultsAreRuntimeHeapBlocksAndReleasedTablesReadEmpty) {
     EXPECT_EQ(call(suite::kJMapGetString, {self, key}).lo, 0u);
 }
 
-TEST(SuiteForwarding, CommandsWithoutBehaviourTakeTheFrameAndLeaveTheResultEmpty) {
+namespace {
+struct SeenFrame {
+    int calls = 0;
+    int32_t count = 0;
+    rt::DataCell* args = nullptr;
+} gSeen;
+
+void recordFrame(rt::DataCell* result, int32_t count, rt::DataCell* args) {
+    ++gSeen.calls;
+    gSeen.count = count;
+    gSeen.args = args;
+    result->setInt(count);
+}
+}  // namespace
+
+// Every slot holds the module's command of its number, and entry point i
+// hands its frame, unchanged, to slot i alone (a recorder stands in for it).
+TEST(SuiteForwarding, EveryEntryPointBindsAndForwardsToItsOwnSlot) {
+    suite::SuiteForwardTable& table = suite::suiteForwardTable();
+    ASSERT_NE(table.getLibInfo, nullptr);
+    const rt::Command* module = table.getLibInfo()->commands;
+    ASSERT_NE(module, nullptr);
     rt::DataCell args[] = {rt::DataCell::ofInt(1), rt::DataCell::ofText("x")};
-    for (uint32_t slot : {0u, 28u, 31u, 272u, 285u, 986u}) {
+    for (uint32_t slot = 0; slot < suite::kSuiteCommandCount; ++slot) {
+        EXPECT_EQ(table.slots[slot], module[slot]) << slot;
+        rt::Command bound = table.slots[slot];
+        table.slots[slot] = &recordFrame;
+        gSeen = {};
         rt::DataCell result = rt::callCommand(suite::suiteEntryPoint(slot), 2, args);
-        EXPECT_EQ(result.type, 0u) << slot;
-        EXPECT_EQ(result.lo, 0u) << slot;
+        table.slots[slot] = bound;
+        EXPECT_EQ(gSeen.calls, 1) << slot;
+        EXPECT_EQ(gSeen.count, 2) << slot;
+        EXPECT_EQ(gSeen.args, args) << slot;
+        EXPECT_EQ(result.asInt(), 2) << slot;
     }
 }
