@@ -3,13 +3,19 @@
 #include <gtest/gtest.h>
 #include <winsock2.h>
 #include <windows.h>
+#include <wininet.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "runtime/dll_commands.h"
 #include "tests/support/msgbox_watch.h"
 #include "tests/web/runtime_values.h"
 #include "tests/web/test_servers.h"
@@ -339,6 +345,144 @@ TEST_F(Download, ElapsedWrapsModulo2To32AndIsNeverZero) {
         EXPECT_EQ(run(url), kDownloadDone);
         ASSERT_FALSE(gCalls.empty());
         for (const Progress& p : gCalls) EXPECT_EQ(p.elapsed, 10u);
+    }
+}
+
+namespace {
+// The session and URL calls of a download, watched: the DLL command table
+// is bound afresh with InternetOpenA and InternetOpenUrlA written down
+// before they run, and a connection state that the test chooses.
+std::mutex gWatchLock;
+std::vector<std::string> gWinInetCalls;
+DWORD gConnectionFlags = 0;
+decltype(&InternetOpenA) gRealOpen = nullptr;
+decltype(&InternetOpenUrlA) gRealOpenUrl = nullptr;
+
+// The first `length` bytes of `text` quoted, or null.
+std::string quotedOrNull(const char* text, size_t length) {
+    if (!text) return "null";
+    std::string out(1, '"');
+    out.append(text, length).push_back('"');
+    return out;
+}
+std::string quotedOrNull(const char* text) { return quotedOrNull(text, text ? std::strlen(text) : 0); }
+std::string hex(uint32_t value) {
+    char out[16];
+    std::snprintf(out, sizeof out, "0x%08X", static_cast<unsigned>(value));
+    return out;
+}
+std::string openText(const char* agent, DWORD access, const char* proxy, const char* bypass, DWORD flags) {
+    return "InternetOpenA(" + quotedOrNull(agent) + ", " + std::to_string(access) + ", " + quotedOrNull(proxy) + ", " +
+           quotedOrNull(bypass) + ", " + hex(flags) + ")";
+}
+// The headers as far as their stated length reaches.
+std::string openUrlText(const std::string& url, const char* headers, DWORD length, DWORD flags, DWORD_PTR context) {
+    const size_t shown = headers ? std::min<size_t>(length, std::strlen(headers)) : 0;
+    return "InternetOpenUrlA(" + url + ", " + quotedOrNull(headers, shown) + ", " + std::to_string(length) + ", " +
+           hex(flags) + ", " + std::to_string(context) + ")";
+}
+
+void note(const std::string& call) {
+    std::lock_guard<std::mutex> guard(gWatchLock);
+    gWinInetCalls.push_back(call);
+}
+BOOL WINAPI watchedConnectedState(LPDWORD flags, DWORD) {
+    *flags = gConnectionFlags;
+    return TRUE;
+}
+HINTERNET WINAPI watchedOpen(LPCSTR agent, DWORD access, LPCSTR proxy, LPCSTR bypass, DWORD flags) {
+    note(openText(agent, access, proxy, bypass, flags));
+    return gRealOpen(agent, access, proxy, bypass, flags);
+}
+HINTERNET WINAPI watchedOpenUrl(HINTERNET session, LPCSTR url, LPCSTR headers, DWORD length, DWORD flags,
+                                DWORD_PTR context) {
+    note(openUrlText(url, headers, length, flags, context));
+    return gRealOpenUrl(session, url, headers, length, flags, context);
+}
+
+// Function addresses of other types, as GetProcAddress deals in them.
+template <typename To, typename From>
+To functionCast(From function) {
+    return reinterpret_cast<To>(reinterpret_cast<void*>(function));
+}
+
+FARPROC WINAPI watchedProcAddress(HMODULE module, LPCSTR name) {
+    FARPROC real = GetProcAddress(module, name);
+    if (!real || IS_INTRESOURCE(name)) return real;
+    const std::string entry = name;
+    if (entry == "InternetGetConnectedState") return functionCast<FARPROC>(&watchedConnectedState);
+    if (entry == "InternetOpenA") {
+        gRealOpen = functionCast<decltype(gRealOpen)>(real);
+        return functionCast<FARPROC>(&watchedOpen);
+    }
+    if (entry == "InternetOpenUrlA") {
+        gRealOpenUrl = functionCast<decltype(gRealOpenUrl)>(real);
+        return functionCast<FARPROC>(&watchedOpenUrl);
+    }
+    return real;
+}
+
+void rebindDllCommands() {
+    rt::freeDllModules();
+    rt::prepareDllTables(rt::kDllCommandCount, rt::kDllLibraryNames, rt::kDllEntryNames);
+}
+
+struct WinInetWatch {
+    rt::DllSystemCalls saved = rt::dllSystemCalls();
+    explicit WinInetWatch(DWORD connectionFlags) {
+        gConnectionFlags = connectionFlags;
+        gWinInetCalls.clear();
+        rt::dllSystemCalls().getProcAddress = &watchedProcAddress;
+        rebindDllCommands();
+    }
+    ~WinInetWatch() {
+        rt::dllSystemCalls() = saved;
+        rebindDllCommands();
+    }
+    std::vector<std::string> calls() {
+        std::lock_guard<std::mutex> guard(gWatchLock);
+        return gWinInetCalls;
+    }
+};
+}  // namespace
+
+// The arguments of the session and the request: the access type follows
+// the proxy flag of the connection state, the request always bypasses the
+// caches, and a resume asks for the rest in a range header of its own form.
+TEST_F(Download, SessionAndRequestArguments) {
+    constexpr DWORD kLan = INTERNET_CONNECTION_LAN;
+    constexpr DWORD kLanBehindProxy = INTERNET_CONNECTION_LAN | INTERNET_CONNECTION_PROXY;
+    constexpr DWORD kRequestFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE |
+                                    INTERNET_FLAG_PRAGMA_NOCACHE | INTERNET_FLAG_NO_AUTO_REDIRECT;
+    constexpr uint32_t kTick = 7;
+    constexpr int64_t kResumeAt = 1000;
+    constexpr size_t kSize = 5000;
+    const std::string url = faultUrl("/file/" + std::to_string(kSize));
+    const std::string agent = "Agent" + std::to_string(kTick);
+    const std::string rangeHeader = "\r\nRange:bytes=" + std::to_string(kResumeAt) + "-";
+    struct Case {
+        const char* name;
+        DWORD connection;
+        Opt<int64_t> offset;
+        std::vector<std::string> calls;
+    };
+    const Case cases[] = {
+        {"direct, from the start", kLan, {},
+         {openText(agent.c_str(), INTERNET_OPEN_TYPE_PRECONFIG_WITH_NO_AUTOPROXY, nullptr, nullptr, 0),
+          openUrlText(url, nullptr, 0, kRequestFlags, 0)}},
+        {"behind a proxy, resumed", kLanBehindProxy, kResumeAt,
+         {openText(agent.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0),
+          openUrlText(url, rangeHeader.c_str(), static_cast<DWORD>(rangeHeader.size()), kRequestFlags, 0)}},
+    };
+    ScriptedClock clock(kTick, 0);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        DeleteFileA(target_.c_str());
+        if (c.offset.given) writeWholeFile(target_, patternBytes(0, static_cast<size_t>(c.offset.value)));
+        WinInetWatch watch(c.connection);
+        EXPECT_EQ(run(url, c.offset), kDownloadDone);
+        EXPECT_TRUE(local() == patternBytes(0, kSize)) << local().size() << " bytes";
+        EXPECT_EQ(watch.calls(), c.calls);
     }
 }
 
