@@ -96,10 +96,9 @@ void markClosing() {
     LeaveCriticalSection(&g.commitLock);
 }
 
-// Whether the program is closing. A close that waits for a handler of the
-// window to return counts already: the window goes as soon as it can, and
-// a refresh that keeps pumping messages may hold it back for as long as the
-// download lasts.
+// Whether the program is closing. A close under way counts already: the
+// window may take long to go (a handler of it still running, a window
+// system slow to withdraw it), and a download may end meanwhile.
 bool closingNow() {
     AppGlobals& g = globals();
     if (rt::RuntimeApp::instance().closePending()) markClosing();
@@ -138,7 +137,6 @@ Verdict judge(int32_t result, const char* downloadMessage) {
     if (verdict.failure == kVerifyFailed) DeleteFileA(g.stagingPath);
     return verdict;
 }
-
 
 // One download into the staging file, continuing it from `offset`. After a
 // close none starts: a stop would be overwritten by the download's start.
