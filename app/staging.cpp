@@ -2,11 +2,13 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
 #include "app/app_text.h"
 #include "app/constants.h"
+#include "web/local_file.h"
 
 namespace app {
 
@@ -59,11 +61,6 @@ void deleteOtherStagingFiles(const char* installDir, const char* digest) {
     FindClose(search);
 }
 
-int64_t stagedLength(const char* path) {
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!path || !GetFileAttributesExA(path, GetFileExInfoStandard, &data)) return 0;
-    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return 0;
-    return (static_cast<int64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-}
+int64_t stagedLength(const char* path) { return std::max<int64_t>(web::fileLength(path), 0); }
 
 }  // namespace app

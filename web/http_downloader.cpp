@@ -391,14 +391,6 @@ int32_t openFailure(const Opened& opened) {
     return opened.handle ? kGoOn : kDownloadUrlNotOpened;
 }
 
-// Length of the file at `path`; -1 when there is none.
-int64_t existingLength(const char* path) {
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!path || !GetFileAttributesExA(path, GetFileExInfoStandard, &data)) return -1;
-    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return -1;
-    return (static_cast<int64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-}
-
 // A range that starts at the end of a complete local file: nothing to fetch.
 // The progress shows the whole file once, as after its last chunk.
 int32_t completeAlready(HttpDownloader* self, DownloadProgressCallback callback, int64_t total) {
@@ -426,7 +418,7 @@ int32_t runDownload(HttpDownloader* self, char** url, char** localPath, Opt<Down
     uint32_t status = statusOf(opened.handle);
 
     if (offset > 0 && status == kStatusRangeNotSatisfiable) {
-        const int64_t present = existingLength(pathText);
+        const int64_t present = fileLength(pathText);
         if (present > 0 && present == contentRangeOf(opened.handle).total)
             return finish(message, completeAlready(self, callback, present));
         // The local file is no beginning of this one: it starts over.

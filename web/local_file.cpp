@@ -4,6 +4,13 @@
 
 namespace web {
 
+int64_t fileLength(const char* path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!path || !GetFileAttributesExA(path, GetFileExInfoStandard, &data)) return -1;
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return -1;
+    return (static_cast<int64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
 bool LocalFile::open(const char* path, Mode mode) {
     close();
     if (!path || !*path) return false;

@@ -7,6 +7,9 @@
 
 namespace web {
 
+// The length of the file at `path`; -1 when there is none (or a directory).
+int64_t fileLength(const char* path);
+
 class LocalFile {
 public:
     enum class Mode { CreateOrTruncate, OpenOrCreateKeep };
