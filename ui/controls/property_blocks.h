@@ -67,6 +67,79 @@ bool visitFontFace(std::vector<uint8_t>& font, Visit visit) {
     return true;
 }
 
+// --- One field list per block ---------------------------------------------------
+// Each block lists its fields once, in stored order, as `fields(block, io)`;
+// the writer and the reader below both walk that list, so the two cannot
+// drift apart. `io.version()` is the version being written or read: fields
+// added in a later version are listed under a check of it.
+
+// Writes the fields it is given, for the highest version.
+class BlockFieldWriter {
+public:
+    constexpr BlockFieldWriter(ByteWriter& w, uint32_t version) : w_(w), version_(version) { w_.u32(version); }
+    constexpr uint32_t version() const { return version_; }
+    template <typename... Fields>
+    constexpr void operator()(const Fields&... fields) {
+        (put(fields), ...);
+    }
+
+private:
+    constexpr void put(uint32_t v) { w_.u32(v); }
+    constexpr void put(int32_t v) { w_.i32(v); }
+    template <size_t N>
+    constexpr void put(const std::array<uint32_t, N>& words) {
+        for (uint32_t v : words) w_.u32(v);
+    }
+    constexpr void put(const std::vector<uint8_t>& data) { w_.counted(data); }
+    constexpr void put(const std::string& text) { w_.countedText(text); }
+
+    ByteWriter& w_;
+    uint32_t version_;
+};
+
+// Reads the fields it is given from data of `version`; a read past the end
+// sticks in the reader.
+class BlockFieldReader {
+public:
+    constexpr BlockFieldReader(ByteReader& r, uint32_t version) : r_(r), version_(version) {}
+    constexpr uint32_t version() const { return version_; }
+    template <typename... Fields>
+    constexpr void operator()(Fields&... fields) {
+        (get(fields), ...);
+    }
+
+private:
+    constexpr void get(uint32_t& v) { r_.u32(v); }
+    constexpr void get(int32_t& v) { r_.i32(v); }
+    template <size_t N>
+    constexpr void get(std::array<uint32_t, N>& words) {
+        for (uint32_t& v : words) r_.u32(v);
+    }
+    constexpr void get(std::vector<uint8_t>& data) { r_.counted(data); }
+    constexpr void get(std::string& text) { r_.countedText(text); }
+
+    ByteReader& r_;
+    uint32_t version_;
+};
+
+// A block as class property data: its highest version, then its fields.
+template <typename Block>
+constexpr void writeBlock(ByteWriter& w, const Block& b) {
+    BlockFieldWriter io(w, Block::kHighestVersion);
+    Block::fields(b, io);
+}
+
+// Reads a block of any version up to the class's highest; false above it or
+// when a field lies past the end.
+template <typename Block>
+constexpr bool readBlock(ByteReader& r, Block& b) {
+    uint32_t version = 0;
+    if (!r.u32(version) || version > Block::kHighestVersion) return false;
+    BlockFieldReader io(r, version);
+    Block::fields(b, io);
+    return r.ok();
+}
+
 // --- Window ("RTWindow") -------------------------------------------------------
 struct WindowBlock {
     static constexpr uint32_t kHighestVersion = 1;
@@ -79,36 +152,18 @@ struct WindowBlock {
     std::vector<uint8_t> picture;
     std::string title;
     constexpr bool operator==(const WindowBlock&) const = default;
-};
 
-constexpr void writeBlock(ByteWriter& w, const WindowBlock& b) {
-    w.u32(WindowBlock::kHighestVersion);
-    w.u32(b.borderStyle);
-    w.u32(b.backgroundColour);
-    w.u32(b.controlBox);
-    w.u32(b.minimiseButton);
-    w.u32(b.maximiseButton);
-    w.u32(b.startPosition);
-    w.counted(b.picture);
-    w.countedText(b.title);
-}
-constexpr bool readBlock(ByteReader& r, WindowBlock& b) {
-    uint32_t version = 0;
-    if (!r.u32(version) || version > WindowBlock::kHighestVersion) return false;
-    r.u32(b.borderStyle);
-    r.u32(b.backgroundColour);
-    r.u32(b.controlBox);
-    r.u32(b.minimiseButton);
-    r.u32(b.maximiseButton);
-    r.u32(b.startPosition);
-    r.counted(b.picture);
-    r.countedText(b.title);
-    return r.ok();
-}
+    template <typename Self, typename Io>
+    static constexpr void fields(Self& b, Io& io) {
+        io(b.borderStyle, b.backgroundColour, b.controlBox, b.minimiseButton, b.maximiseButton, b.startPosition,
+           b.picture, b.title);
+    }
+};
 
 // --- Label ("_RT_Label") -------------------------------------------------------
 struct LabelBlock {
     static constexpr uint32_t kHighestVersion = 2;
+    static constexpr uint32_t kDataBindingVersion = 2;  // added the data source and column
     uint32_t effect = 0;                // 0-3
     uint32_t gradientBorderWidth = 8;
     uint32_t border = 0;                // 0-6
@@ -124,54 +179,17 @@ struct LabelBlock {
     std::vector<uint8_t> font;
     std::vector<uint8_t> picture;
     std::string caption = "标签";
-    std::string dataSource, dataColumn; // version 2
+    std::string dataSource, dataColumn;
     constexpr bool operator==(const LabelBlock&) const = default;
-};
 
-constexpr void writeBlock(ByteWriter& w, const LabelBlock& b) {
-    w.u32(LabelBlock::kHighestVersion);
-    w.u32(b.effect);
-    w.u32(b.gradientBorderWidth);
-    w.u32(b.border);
-    for (uint32_t c : b.gradientBorderColours) w.u32(c);
-    w.u32(b.textColour);
-    w.u32(b.backgroundColour);
-    w.u32(b.pictureMode);
-    w.u32(b.gradientMode);
-    for (uint32_t c : b.gradientColours) w.u32(c);
-    w.u32(b.horizontalAlignment);
-    w.u32(b.verticalAlignment);
-    w.u32(b.wordWrap);
-    w.counted(b.font);
-    w.counted(b.picture);
-    w.countedText(b.caption);
-    w.countedText(b.dataSource);
-    w.countedText(b.dataColumn);
-}
-constexpr bool readBlock(ByteReader& r, LabelBlock& b) {
-    uint32_t version = 0;
-    if (!r.u32(version) || version > LabelBlock::kHighestVersion) return false;
-    r.u32(b.effect);
-    r.u32(b.gradientBorderWidth);
-    r.u32(b.border);
-    for (uint32_t& c : b.gradientBorderColours) r.u32(c);
-    r.u32(b.textColour);
-    r.u32(b.backgroundColour);
-    r.u32(b.pictureMode);
-    r.u32(b.gradientMode);
-    for (uint32_t& c : b.gradientColours) r.u32(c);
-    r.u32(b.horizontalAlignment);
-    r.u32(b.verticalAlignment);
-    r.u32(b.wordWrap);
-    r.counted(b.font);
-    r.counted(b.picture);
-    r.countedText(b.caption);
-    if (version >= 2) {
-        r.countedText(b.dataSource);
-        r.countedText(b.dataColumn);
+    template <typename Self, typename Io>
+    static constexpr void fields(Self& b, Io& io) {
+        io(b.effect, b.gradientBorderWidth, b.border, b.gradientBorderColours, b.textColour, b.backgroundColour,
+           b.pictureMode, b.gradientMode, b.gradientColours, b.horizontalAlignment, b.verticalAlignment, b.wordWrap,
+           b.font, b.picture, b.caption);
+        if (io.version() >= kDataBindingVersion) io(b.dataSource, b.dataColumn);
     }
-    return r.ok();
-}
+};
 
 // --- Draw panel ("_RT_DrawPanel") ------------------------------------------------
 struct DrawPanelBlock {
@@ -192,46 +210,25 @@ struct DrawPanelBlock {
     std::vector<uint8_t> font;
     std::vector<uint8_t> picture;
     constexpr bool operator==(const DrawPanelBlock&) const = default;
-};
 
-constexpr void writeBlock(ByteWriter& w, const DrawPanelBlock& b) {
-    w.u32(DrawPanelBlock::kHighestVersion);
-    for (uint32_t v : {b.border, b.backgroundColour, b.pictureMode, b.autoRedraw, b.coordinateUnit, b.penStyle,
-                       b.drawingMode, b.penWidth, b.penColour, b.brushStyle, b.brushColour, b.textColour,
-                       b.textBackground})
-        w.u32(v);
-    w.counted(b.font);
-    w.counted(b.picture);
-}
-constexpr bool readBlock(ByteReader& r, DrawPanelBlock& b) {
-    uint32_t version = 0;
-    if (!r.u32(version) || version > DrawPanelBlock::kHighestVersion) return false;
-    for (uint32_t* v : {&b.border, &b.backgroundColour, &b.pictureMode, &b.autoRedraw, &b.coordinateUnit,
-                        &b.penStyle, &b.drawingMode, &b.penWidth, &b.penColour, &b.brushStyle, &b.brushColour,
-                        &b.textColour, &b.textBackground})
-        r.u32(*v);
-    r.counted(b.font);
-    r.counted(b.picture);
-    return r.ok();
-}
+    template <typename Self, typename Io>
+    static constexpr void fields(Self& b, Io& io) {
+        io(b.border, b.backgroundColour, b.pictureMode, b.autoRedraw, b.coordinateUnit, b.penStyle, b.drawingMode,
+           b.penWidth, b.penColour, b.brushStyle, b.brushColour, b.textColour, b.textBackground, b.font, b.picture);
+    }
+};
 
 // --- Timer ("_RT_Timer") ---------------------------------------------------------
 struct TimerBlock {
     static constexpr uint32_t kHighestVersion = 1;
     int32_t interval = 0;   // milliseconds
     constexpr bool operator==(const TimerBlock&) const = default;
-};
 
-constexpr void writeBlock(ByteWriter& w, const TimerBlock& b) {
-    w.u32(TimerBlock::kHighestVersion);
-    w.i32(b.interval);
-}
-constexpr bool readBlock(ByteReader& r, TimerBlock& b) {
-    uint32_t version = 0;
-    if (!r.u32(version) || version > TimerBlock::kHighestVersion) return false;
-    r.i32(b.interval);
-    return r.ok();
-}
+    template <typename Self, typename Io>
+    static constexpr void fields(Self& b, Io& io) {
+        io(b.interval);
+    }
+};
 
 // --- Transparent label -------------------------------------------------------
 struct TransLabelBlock {
@@ -244,30 +241,12 @@ struct TransLabelBlock {
     std::vector<uint8_t> font;
     std::string caption = "透明标签";
     constexpr bool operator==(const TransLabelBlock&) const = default;
-};
 
-constexpr void writeBlock(ByteWriter& w, const TransLabelBlock& b) {
-    w.u32(TransLabelBlock::kHighestVersion);
-    w.u32(b.effect);
-    w.u32(b.textColour);
-    w.u32(b.horizontalAlignment);
-    w.u32(b.verticalAlignment);
-    w.u32(b.wordWrap);
-    w.counted(b.font);
-    w.countedText(b.caption);
-}
-constexpr bool readBlock(ByteReader& r, TransLabelBlock& b) {
-    uint32_t version = 0;
-    if (!r.u32(version) || version > TransLabelBlock::kHighestVersion) return false;
-    r.u32(b.effect);
-    r.u32(b.textColour);
-    r.u32(b.horizontalAlignment);
-    r.u32(b.verticalAlignment);
-    r.u32(b.wordWrap);
-    r.counted(b.font);
-    r.countedText(b.caption);
-    return r.ok();
-}
+    template <typename Self, typename Io>
+    static constexpr void fields(Self& b, Io& io) {
+        io(b.effect, b.textColour, b.horizontalAlignment, b.verticalAlignment, b.wordWrap, b.font, b.caption);
+    }
+};
 
 // Class property data of a block.
 template <typename Block>
