@@ -60,6 +60,46 @@ constexpr TransLabelBlock greyBoldCaption(const char* caption) {
     return block;
 }
 
+// The bar: a sunken panel the application paints itself.
+constexpr UnitDescription progressPanel() {
+    UnitDescription panel = control(kUnitProgressPanel, kDrawPanelClassId, "画板_进度条", 70, 8, 290, 20, true);
+    DrawPanelBlock bar;
+    bar.border = 5;
+    bar.backgroundColour = kNoColour;
+    bar.pictureMode = 1;
+    bar.autoRedraw = 0;
+    bar.coordinateUnit = 0;
+    bar.penStyle = 1;
+    bar.drawingMode = 12;
+    bar.penWidth = 0;
+    bar.penColour = 0;
+    bar.brushStyle = 1;
+    bar.brushColour = 0xFFFFFF;
+    bar.textColour = 0;
+    bar.textBackground = kNoColour;
+    panel.propertyData = blockBytes(bar);
+    return panel;
+}
+
+// The status line: centred text on orange in a sunken frame.
+constexpr UnitDescription statusLabel() {
+    UnitDescription status = control(kUnitInfoLabel, kLabelClassId, "标签_下载信息", 70, 33, 290, 20, true);
+    LabelBlock label;
+    label.effect = 0;
+    label.border = 5;
+    label.textColour = 0;
+    label.backgroundColour = kOrange;
+    label.pictureMode = 1;
+    label.gradientMode = 0;
+    label.horizontalAlignment = 1;
+    label.verticalAlignment = 1;
+    label.wordWrap = 0;
+    label.font = captionFont(400);
+    label.caption = "正在获取更新程序，请等待...";
+    status.propertyData = blockBytes(label);
+    return status;
+}
+
 constexpr WindowDescription progressWindow() {
     WindowDescription window;
     window.id = kProgressWindowId;
@@ -86,39 +126,8 @@ constexpr WindowDescription progressWindow() {
     progress.propertyData = blockBytes(greyBoldCaption("下载进度："));
     window.units.push_back(progress);
 
-    UnitDescription panel = control(kUnitProgressPanel, kDrawPanelClassId, "画板_进度条", 70, 8, 290, 20, true);
-    DrawPanelBlock bar;
-    bar.border = 5;
-    bar.backgroundColour = kNoColour;
-    bar.pictureMode = 1;
-    bar.autoRedraw = 0;
-    bar.coordinateUnit = 0;
-    bar.penStyle = 1;
-    bar.drawingMode = 12;
-    bar.penWidth = 0;
-    bar.penColour = 0;
-    bar.brushStyle = 1;
-    bar.brushColour = 0xFFFFFF;
-    bar.textColour = 0;
-    bar.textBackground = kNoColour;
-    panel.propertyData = blockBytes(bar);
-    window.units.push_back(panel);
-
-    UnitDescription status = control(kUnitInfoLabel, kLabelClassId, "标签_下载信息", 70, 33, 290, 20, true);
-    LabelBlock label;
-    label.effect = 0;
-    label.border = 5;
-    label.textColour = 0;
-    label.backgroundColour = kOrange;
-    label.pictureMode = 1;
-    label.gradientMode = 0;
-    label.horizontalAlignment = 1;
-    label.verticalAlignment = 1;
-    label.wordWrap = 0;
-    label.font = captionFont(400);
-    label.caption = "正在获取更新程序，请等待...";
-    status.propertyData = blockBytes(label);
-    window.units.push_back(status);
+    window.units.push_back(progressPanel());
+    window.units.push_back(statusLabel());
     return window;
 }
 
