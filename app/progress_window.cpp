@@ -3,6 +3,7 @@
 #include "app/app_text.h"
 #include "app/constants.h"
 #include "app/globals.h"
+#include "app/progress_text.h"
 #include "app/update_flow.h"
 #include "runtime/commands/commands.h"
 #include "runtime/service_request.h"
@@ -19,7 +20,6 @@ using cmd::OwnedText;
 
 namespace {
 
-constexpr double kBytesPerMegabyte = 1048576.0;
 constexpr uint32_t kBarScale = 10000;
 constexpr uint32_t kBarColour = 0x00FF00;
 
@@ -49,8 +49,6 @@ void setStatusText(const char* text) {
 // The bar text starts at half the panel width less 50.
 int32_t barTextLeft() { return cmd::toInteger(panelProperty(kPropWidth) / 2.0 - 50); }
 
-OwnedText megabytes(int64_t bytes) { return cmd::toText(cmd::roundTo(bytes / kBytesPerMegabyte, 2)); }
-
 }  // namespace
 
 ui::HandlerResult refreshProgress(const uint32_t*, uint32_t) {
@@ -65,18 +63,10 @@ ui::HandlerResult refreshProgress(const uint32_t*, uint32_t) {
     const int32_t percent = cmd::toInteger(static_cast<double>(downloaded) * 10000 / total / 100);
     if (percent <= 0) return ui::HandlerResult::none();
 
-    OwnedText totalSize = megabytes(total), downloadedSize = megabytes(downloaded);
-    OwnedText speed = cmd::toText(cmd::roundTo(static_cast<double>(received) * 1000 / 1024 / elapsed, 1));
-    OwnedText percentText = cmd::toText(percent);
-
-    OwnedText status = joinTexts({kTotalItem, totalSize.get(), kMegabytes, kItemSeparator, kDownloadedItem,
-                                  downloadedSize.get(), kMegabytes});
-    setStatusText(status.get());
-
+    setStatusText(sizesText(total, downloaded).get());
     const int32_t barValue = cmd::toInteger(static_cast<double>(downloaded) * kBarScale / total);
-    OwnedText barText =
-        joinTexts({percentText.get(), kPercent, kItemSeparator, kSpeedItem, speed.get(), kSpeedUnit});
-    drawProgressBar(kBarScale, static_cast<uint32_t>(barValue), kBarColour, barText.get(), barTextLeft());
+    OwnedText bar = barText(percent, received, elapsed);
+    drawProgressBar(kBarScale, static_cast<uint32_t>(barValue), kBarColour, bar.get(), barTextLeft());
 
     cmd::processEvents();
     return ui::HandlerResult::none();
@@ -99,7 +89,7 @@ int32_t drawProgressBar(uint32_t maximum, uint32_t value, uint32_t colour, const
 
 void showCompleted() {
     drawProgressBar(kBarScale, kBarScale, kBarColour, kCompletedBarText, barTextLeft());
-    OwnedText size = megabytes(globals().progress.totalBytes.load());
+    OwnedText size = megabytesText(globals().progress.totalBytes.load());
     OwnedText status = cmd::formatText(kCompletedFormat, size.get());
     setStatusText(status.get());
 }
