@@ -212,10 +212,20 @@ TEST(CommonProperties, APointerMadeFromCursorDataGoesWhenReplacedAndWithItsWindo
     size_t label = test.add(ui_test::kLabelClassId, 10, 10, 100, 20, true, {});
     Loaded window(std::move(test));
     uint32_t id = window.id(), l = window.unit(label);
+    auto record = [&] {
+        UnitLocation unit;
+        EXPECT_TRUE(findUnitRecord(*findWindowRecord(id), l, unit));
+        return unit;
+    };
+    const UnitDescription before = record().describe();
     auto setPointer = [&](const std::vector<uint8_t>& data) {
         uint8_t* byteSet = rt::makeByteSet(data.data(), data.size());
         writeUnitProperty(id, l, 7, -1, static_cast<uint32_t>(reinterpret_cast<uintptr_t>(byteSet)));
         rt::rtFree(byteSet);
+        // The record keeps the pointer in its own slot and nothing else changes.
+        EXPECT_EQ(record().cursor(), unitObject(id, l)->cursor());
+        UnitDescription now = record().describe();
+        EXPECT_TRUE(now == before);
         return unitObject(id, l)->cursor();
     };
     HCURSOR first = setPointer(madeCursorData());
