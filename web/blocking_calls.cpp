@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "runtime/address_word.h"
 #include "runtime/dll_commands.h"
 #include "runtime/error_boundary.h"
 #include "runtime/worker_threads.h"
@@ -171,7 +172,7 @@ void BlockingCalls::callJob(JobSide& side, void*) {
 
 uint32_t BlockingCalls::keepText(const char* text) {
     shared_->texts.emplace_back(text ? text : "");
-    return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(shared_->texts.back().c_str()));
+    return rt::wordOf(shared_->texts.back().c_str());
 }
 
 uint8_t* BlockingCalls::buffer() { return shared_->buffer.data(); }

@@ -38,12 +38,10 @@ std::string joined(const std::vector<std::string>& items) {
     return out;
 }
 
-// Replaces the caller's text variable with a new runtime text.
+// Replaces the caller's text variable (when there is one) with a new
+// runtime text of `value`.
 void storeText(char** variable, const std::string& value) {
-    if (!variable) return;
-    char* fresh = rt::makeText(value.data(), value.size());
-    rt::rtFree(*variable);
-    *variable = fresh;
+    if (variable) text::store(variable, rt::cmd::OwnedText(rt::makeText(value.data(), value.size())));
 }
 
 // The item of a line that begins with "Set-Cookie: ": without attributes the

@@ -1,5 +1,7 @@
 // The cookie text a client carries from request to request: items
-// name=value separated by "; ", newer values replacing older ones.
+// name=value separated by "; ", newer values replacing older ones. The
+// functions on the caller's text variables store a new runtime text (space
+// obtained from rtAlloc; the variable's owner frees it) and free the old.
 #pragma once
 
 #include <string>

@@ -12,16 +12,19 @@
 #include <string>
 #include <vector>
 
+#include "runtime/address_word.h"
 #include "runtime/commands/commands.h"
 #include "runtime/dll_commands.h"
 #include "runtime/heap.h"
 #include "web/blocking_calls.h"
 #include "web/local_file.h"
+#include "web/runtime_text.h"
 
 namespace web {
 
 using rt::callDll;
 using rt::Stdcall;
+using rt::wordOf;
 
 namespace {
 
@@ -47,8 +50,6 @@ int __stdcall systemWriteFile(void* file, const void* data, uint32_t size, unsig
     return WriteFile(file, data, size, written, static_cast<OVERLAPPED*>(overlapped));
 }
 DownloadSystem gSystem{&systemTickCount, &systemWriteFile, kDownloadStallMs};
-
-uint32_t word(const void* p) { return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(p)); }
 
 // The stop events of the downloads in progress, by object: `stop` must reach
 // a download that waits for the network, and the object is only two words.
@@ -121,8 +122,8 @@ const char* formatDecimal(int64_t value, char (&out)[24]) {
 // The response's status code; 0 when the handle has none (not HTTP).
 uint32_t statusOf(uint32_t urlHandle) {
     uint32_t status = 0, size = sizeof status;
-    if (!callDll<int32_t, Stdcall>(rt::kDllHttpQueryInfoA, urlHandle, kQueryStatusNumber, word(&status), word(&size),
-                                   0u))
+    if (!callDll<int32_t, Stdcall>(rt::kDllHttpQueryInfoA, urlHandle, kQueryStatusNumber, wordOf(&status),
+                                   wordOf(&size), 0u))
         return 0;
     return status;
 }
@@ -136,11 +137,11 @@ bool isRedirect(uint32_t status) {
 // blanks of that length (empty when absent).
 std::string headerText(uint32_t urlHandle, uint32_t level) {
     uint32_t needed = 0;
-    callDll<int32_t, Stdcall>(rt::kDllHttpQueryInfoA, urlHandle, level, 0u, word(&needed), 0u);
+    callDll<int32_t, Stdcall>(rt::kDllHttpQueryInfoA, urlHandle, level, 0u, wordOf(&needed), 0u);
     if (needed == 0 || needed >= kMaxHeaderText) return std::string();
     std::string text(needed, ' ');
     uint32_t size = needed + 1;
-    if (!callDll<int32_t, Stdcall>(rt::kDllHttpQueryInfoA, urlHandle, level, word(text.data()), word(&size), 0u))
+    if (!callDll<int32_t, Stdcall>(rt::kDllHttpQueryInfoA, urlHandle, level, wordOf(text.data()), wordOf(&size), 0u))
         return std::string();
     if (size < needed) text.resize(size);
     return text;
@@ -206,8 +207,8 @@ std::string combineUrl(const std::string& base, const std::string& location) {
     // Resolving only shortens or keeps the parts (nothing is encoded).
     std::string combined(base.size() + location.size() + 1, '\0');
     uint32_t size = static_cast<uint32_t>(combined.size());
-    if (!callDll<int32_t, Stdcall>(rt::kDllInternetCombineUrlA, word(base.c_str()), word(location.c_str()),
-                                   word(combined.data()), word(&size), kCombineNoEncode))
+    if (!callDll<int32_t, Stdcall>(rt::kDllInternetCombineUrlA, wordOf(base.c_str()), wordOf(location.c_str()),
+                                   wordOf(combined.data()), wordOf(&size), kCombineNoEncode))
         return std::string();
     combined.resize(std::min<size_t>(size, std::strlen(combined.c_str())));
     return combined;
@@ -242,11 +243,10 @@ Opened openUrl(BlockingCalls& calls, uint32_t session, std::string& url, const s
     }
 }
 
+// The result's message into the caller's text variable, when given.
 void setMessage(Opt<char**> message, int32_t result) {
-    if (!message.given || !message.value) return;
-    char* fresh = rt::makeText(downloadMessage(result));
-    rt::rtFree(*message.value);
-    *message.value = fresh;
+    if (message.given && message.value)
+        text::store(message.value, rt::cmd::OwnedText(rt::makeText(downloadMessage(result))));
 }
 
 int32_t finish(Opt<char**> message, int32_t result) {
@@ -256,6 +256,8 @@ int32_t finish(Opt<char**> message, int32_t result) {
 
 void destroyDownloader(HttpDownloader*) {}
 
+// A new object with this one's state: space obtained from rtAlloc; the
+// caller frees it.
 HttpDownloader* copyDownloader(const HttpDownloader* self) {
     auto* copy = new (rt::rtAlloc(sizeof(HttpDownloader))) HttpDownloader;
     copy->ops = self->ops;
@@ -271,10 +273,10 @@ void stopDownloader(HttpDownloader* self) {
 
 uint32_t openSession() {
     uint32_t connection = 0;
-    callDll<int32_t, Stdcall>(rt::kDllInternetGetConnectedState, word(&connection), 0u);
+    callDll<int32_t, Stdcall>(rt::kDllInternetGetConnectedState, wordOf(&connection), 0u);
     std::string agent = "Agent" + std::to_string(static_cast<int32_t>(gSystem.tickCount()));
     uint32_t access = (connection & kConnectionProxy) ? kOpenPreconfig : kOpenPreconfigNoAutoProxy;
-    return callDll<uint32_t, Stdcall>(rt::kDllInternetOpenA, word(agent.c_str()), access, 0u, 0u, 0u);
+    return callDll<uint32_t, Stdcall>(rt::kDllInternetOpenA, wordOf(agent.c_str()), access, 0u, 0u, 0u);
 }
 
 std::string rangeHeader(Opt<int64_t> startOffset) {
@@ -359,8 +361,8 @@ void transferJob(BlockingCalls::JobSide& side, void* context) {
         side.letGo();
         uint32_t* bytesRead = side.outWord();
         *bytesRead = 0;
-        uint32_t readOk = callDll<int32_t, Stdcall>(rt::kDllInternetReadFile, request, word(side.buffer()), kChunkSize,
-                                                    word(bytesRead));
+        uint32_t readOk = callDll<int32_t, Stdcall>(rt::kDllInternetReadFile, request, wordOf(side.buffer()),
+                                                    kChunkSize, wordOf(bytesRead));
         if (!side.reach()) return;
         int32_t step = takeChunk(t, readOk, *bytesRead, side.buffer());
         if (step != kGoOn) {

@@ -33,7 +33,7 @@ struct HttpDownloader;
 // The class's operation table, in its fixed order.
 struct HttpDownloaderOps {
     void (*destroy)(HttpDownloader* self);                   // does nothing
-    HttpDownloader* (*copy)(const HttpDownloader* self);     // new runtime-heap object
+    HttpDownloader* (*copy)(const HttpDownloader* self);     // space obtained from rtAlloc; caller frees
     int32_t (*download)(HttpDownloader* self, char** url, char** localPath, Opt<DownloadProgressCallback> progress,
                         Opt<int64_t> startOffset, Opt<char**> message);
     // From any thread; also ends at once a wait of the running download for
@@ -49,7 +49,8 @@ struct HttpDownloader {
 
     // `url` and `localPath` are the caller's text variables. A start offset
     // greater than 0 asks for the bytes from there on and appends them to the
-    // existing file. `message` receives the outcome text (its old text freed).
+    // existing file. `message` receives the outcome text (its old text freed;
+    // the new one obtained from rtAlloc, the variable's owner frees it).
     int32_t download(char** url, char** localPath, Opt<DownloadProgressCallback> progress = {},
                      Opt<int64_t> startOffset = {}, Opt<char**> message = {}) {
         return ops->download(this, url, localPath, progress, startOffset, message);

@@ -12,8 +12,10 @@ namespace web {
 // Parameters after `url` are optional (value plus given-flag); by-reference
 // ones are addresses of the caller's variables (texts and byte sets in the
 // runtime heap, an object variable holding its block's address). The output
-// parameters are written whether given or not. Returns a new byte set with
-// the response body (nullptr: empty), owned by the caller.
+// parameters are written whether given or not; a text stored into a variable
+// replaces (and frees) the one it held, and is the variable's owner's to
+// free. Returns a new byte set with the response body (nullptr: empty):
+// space obtained from rtAlloc; the caller frees it.
 uint8_t* httpRequest(char** url,
                      Opt<int32_t> method = {},               // 0 GET 1 POST 2 HEAD 3 PUT 4 OPTIONS 5 DELETE 6 TRACE 7 CONNECT
                      Opt<char**> body = {},

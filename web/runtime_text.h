@@ -1,9 +1,11 @@
 // The runtime's text commands on the web modules' std::string texts, so that
 // headers and cookies are searched, split and trimmed as the application's
 // own texts are: double-byte aware, never matching inside a character.
+// Also the one way a new runtime text is handed to a caller's variable.
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "runtime/commands/commands.h"
@@ -13,6 +15,13 @@ namespace web::text {
 // A runtime text as a string; nullptr reads as empty.
 inline std::string of(const char* text) { return text ? std::string(text) : std::string(); }
 inline std::string of(const rt::cmd::OwnedText& text) { return of(text.get()); }
+
+// Hands `fresh` (space obtained from rtAlloc, or nullptr for the empty
+// text) to the caller's text variable, whose owner frees it from now on; the
+// text the variable held is freed.
+inline void store(char** variable, rt::cmd::OwnedText fresh) {
+    const rt::cmd::OwnedText previous(std::exchange(*variable, fresh.release()));
+}
 
 // 1-based byte position of `sought` at or after `start`; -1 when absent.
 inline int32_t find(const std::string& text, const char* sought, int32_t start = 1) {

@@ -3,6 +3,8 @@
 #include <cstring>
 #include <vector>
 
+#include "runtime/address_word.h"
+#include "runtime/commands/commands.h"
 #include "runtime/dll_commands.h"
 #include "runtime/heap.h"
 
@@ -11,6 +13,8 @@ namespace web {
 using rt::callDll;
 using rt::Cdecl;
 using rt::Stdcall;
+using rt::wordOf;
+using rt::cmd::OwnedBytes;
 
 namespace {
 
@@ -21,8 +25,6 @@ bool passesThrough(uint8_t byte, bool keepMarks) {
     if ((byte >= '0' && byte <= '9') || (byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z')) return true;
     return keepMarks && byte >= 0x27 && byte <= 0x2A;
 }
-
-uint32_t addressOf(const void* p) { return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(p)); }
 
 }  // namespace
 
@@ -45,13 +47,13 @@ char* base64Encode(const uint8_t* byteSet) {
 
 char* urlEncode(char** text, Opt<int32_t> keepMarks, Opt<int32_t> utf8) {
     const char* source = text ? *text : nullptr;
-    uint8_t* utf8Bytes = nullptr;
+    OwnedBytes utf8Bytes;
     const uint8_t* bytes = reinterpret_cast<const uint8_t*>(source);
     size_t length = rt::textLength(source);
     if (utf8.value) {
-        utf8Bytes = localTextToUtf8(source);
-        bytes = rt::byteSetData(utf8Bytes);
-        length = rt::byteSetLength(utf8Bytes);
+        utf8Bytes.reset(localTextToUtf8(source));
+        bytes = rt::byteSetData(utf8Bytes.get());
+        length = rt::byteSetLength(utf8Bytes.get());
     }
     std::vector<char> out(3 * length + 1, 0);
     size_t at = 0;
@@ -64,11 +66,10 @@ char* urlEncode(char** text, Opt<int32_t> keepMarks, Opt<int32_t> utf8) {
             out[at++] = '+';
         } else {
             static const char kFormat[] = "%%%02X";
-            callDll<int, Cdecl>(rt::kDllSprintf, addressOf(&out[at]), addressOf(kFormat), uint32_t(byte));
+            callDll<int, Cdecl>(rt::kDllSprintf, wordOf(&out[at]), wordOf(kFormat), uint32_t(byte));
             at += 3;
         }
     }
-    rt::rtFree(utf8Bytes);
     return rt::makeText(out.data());
 }
 
@@ -76,12 +77,12 @@ uint8_t* toWide(const uint8_t* byteSet, uint32_t codePage) {
     uint32_t length = rt::byteSetLength(byteSet);
     std::vector<char> data(length + 1, 0);
     if (length) std::memcpy(data.data(), rt::byteSetData(byteSet), length);
-    if (callDll<uint32_t, Cdecl>(rt::kDllStrlen, addressOf(data.data())) == 0) return nullptr;
-    int units = callDll<int, Stdcall>(rt::kDllMultiByteToWideChar, codePage, 0u, addressOf(data.data()), -1, 0u, 0);
+    if (callDll<uint32_t, Cdecl>(rt::kDllStrlen, wordOf(data.data())) == 0) return nullptr;
+    int units = callDll<int, Stdcall>(rt::kDllMultiByteToWideChar, codePage, 0u, wordOf(data.data()), -1, 0u, 0);
     if (units <= 0) return nullptr;
     std::vector<uint8_t> wide(2 * static_cast<size_t>(units), 0);
-    callDll<int, Stdcall>(rt::kDllMultiByteToWideChar, codePage, 0u, addressOf(data.data()), -1,
-                          addressOf(wide.data()), units);
+    callDll<int, Stdcall>(rt::kDllMultiByteToWideChar, codePage, 0u, wordOf(data.data()), -1,
+                          wordOf(wide.data()), units);
     return rt::makeByteSet(wide.data(), wide.size());
 }
 
@@ -90,37 +91,31 @@ uint8_t* fromWide(const uint8_t* wideByteSet, uint32_t codePage) {
     // Two zero bytes more, and even alignment for the code units.
     std::vector<uint16_t> data(length / 2 + 2, 0);
     if (length) std::memcpy(data.data(), rt::byteSetData(wideByteSet), length);
-    if (callDll<int, Stdcall>(rt::kDllLstrlenW, addressOf(data.data())) == 0) return nullptr;
-    int bytes = callDll<int, Stdcall>(rt::kDllWideCharToMultiByte, codePage, 0u, addressOf(data.data()), -1, 0u, 0,
+    if (callDll<int, Stdcall>(rt::kDllLstrlenW, wordOf(data.data())) == 0) return nullptr;
+    int bytes = callDll<int, Stdcall>(rt::kDllWideCharToMultiByte, codePage, 0u, wordOf(data.data()), -1, 0u, 0,
                                       0u, 0u);
     if (bytes <= 0) return nullptr;
     std::vector<char> out(static_cast<size_t>(bytes), 0);
-    callDll<int, Stdcall>(rt::kDllWideCharToMultiByte, codePage, 0u, addressOf(data.data()), -1,
-                          addressOf(out.data()), bytes, 0u, 0u);
+    callDll<int, Stdcall>(rt::kDllWideCharToMultiByte, codePage, 0u, wordOf(data.data()), -1,
+                          wordOf(out.data()), bytes, 0u, 0u);
     out.push_back(0);  // the measure below must stop inside the buffer
-    uint32_t used = callDll<uint32_t, Cdecl>(rt::kDllStrlen, addressOf(out.data()));
+    uint32_t used = callDll<uint32_t, Cdecl>(rt::kDllStrlen, wordOf(out.data()));
     return rt::makeByteSet(out.data(), used);
 }
 
 char* utf8ToLocalText(const uint8_t* utf8ByteSet) {
-    uint8_t* wide = toWide(utf8ByteSet, kUtf8CodePage);
-    uint8_t* local = fromWide(wide, kLocalCodePage);
-    rt::rtFree(wide);
-    uint32_t length = rt::byteSetLength(local);
-    char* text = length ? rt::makeText(reinterpret_cast<const char*>(rt::byteSetData(local)),
-                                       strnlen(reinterpret_cast<const char*>(rt::byteSetData(local)), length))
-                        : nullptr;
-    rt::rtFree(local);
-    return text;
+    const OwnedBytes wide(toWide(utf8ByteSet, kUtf8CodePage));
+    const OwnedBytes local(fromWide(wide.get(), kLocalCodePage));
+    const uint32_t length = rt::byteSetLength(local.get());
+    if (length == 0) return nullptr;
+    const char* bytes = reinterpret_cast<const char*>(rt::byteSetData(local.get()));
+    return rt::makeText(bytes, strnlen(bytes, length));
 }
 
 uint8_t* localTextToUtf8(const char* text) {
-    uint8_t* bytes = rt::makeByteSet(text, rt::textLength(text));
-    uint8_t* wide = toWide(bytes, kLocalCodePage);
-    rt::rtFree(bytes);
-    uint8_t* utf8 = fromWide(wide, kUtf8CodePage);
-    rt::rtFree(wide);
-    return utf8;
+    const OwnedBytes bytes(rt::makeByteSet(text, rt::textLength(text)));
+    const OwnedBytes wide(toWide(bytes.get(), kLocalCodePage));
+    return fromWide(wide.get(), kUtf8CodePage);
 }
 
 }  // namespace web

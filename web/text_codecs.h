@@ -1,6 +1,7 @@
 // Conversions between the local code page 936, UTF-16, UTF-8, Base64 and
-// percent-encoded URLs. Every result is a new runtime-heap value owned by
-// the caller; nullptr is the empty text or byte set.
+// percent-encoded URLs. Every result is a new runtime-heap value (space
+// obtained from rtAlloc; the caller frees it); nullptr is the empty text or
+// byte set.
 #pragma once
 
 #include <cstdint>

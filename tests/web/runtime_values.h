@@ -2,6 +2,8 @@
 // runtime values freed once read.
 #pragma once
 
+#include <windows.h>
+
 #include <string>
 
 #include "runtime/heap.h"
@@ -34,5 +36,18 @@ struct TextVar {
     std::string str() const { return value ? value : ""; }
     char** operator&() { return &value; }
 };
+
+// Busy blocks of the process heap, where runtime values live: a block the
+// code under test should have freed shows as one more.
+inline size_t liveHeapBlocks() {
+    HANDLE heap = GetProcessHeap();
+    size_t busy = 0;
+    PROCESS_HEAP_ENTRY entry{};
+    HeapLock(heap);
+    while (HeapWalk(heap, &entry))
+        if (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) ++busy;
+    HeapUnlock(heap);
+    return busy;
+}
 
 }  // namespace test_values

@@ -68,3 +68,29 @@ TEST(Utf8AndLocalText, ByteOrderMarkIsConvertedNotStripped) {
     std::string local = takeText(utf8ToLocalText(byteSet("\xEF\xBB\xBF{}")));
     EXPECT_EQ(local, "?{}");
 }
+
+// The conversions' working byte sets go with the call: after the result is
+// freed the heap has as many live blocks as before (each runs once first,
+// for the system's own first-use tables).
+TEST(Utf8AndLocalText, NothingOutlivesAConversionButItsResult) {
+    const struct {
+        const char* name;
+        void (*convert)();
+    } conversions[] = {
+        {"urlEncode of UTF-8", [] {
+             TextVar text("中 a/b");
+             takeText(urlEncode(&text, 1, 1));
+         }},
+        {"utf8ToLocalText", [] {
+             uint8_t* utf8 = byteSet("\xE4\xB8\xAD");
+             takeText(utf8ToLocalText(utf8));
+             rt::rtFree(utf8);
+         }},
+    };
+    for (const auto& c : conversions) {
+        c.convert();
+        const size_t before = liveHeapBlocks();
+        c.convert();
+        EXPECT_EQ(liveHeapBlocks(), before) << c.name;
+    }
+}
