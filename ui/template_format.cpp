@@ -1,6 +1,7 @@
 #include "ui/template_format.h"
 
 #include <algorithm>
+#include <cstdint>
 
 namespace ui {
 
@@ -40,80 +41,84 @@ bool unitRecordBounds(const std::vector<uint8_t>& table, uint32_t unitCount, uin
 
 namespace {
 
-// The tail of a menu-item record: item data, caption, the handler word.
-bool readMenuItemFields(ByteReader& r, UnitDescription& u, UnitRecordLayout& layout) {
-    std::vector<uint8_t> item;
-    if (r.raw(u.itemData.size(), item)) std::copy(item.begin(), item.end(), u.itemData.begin());
-    r.zeroTerminated(u.caption);
-    layout.bindings = r.position();
-    r.i32(u.menuHandler);
-    return r.ok();
-}
+// Reads the fields unitRecordFields gives it, strictly within the record,
+// and notes where the in-place words lie. A failure sticks: every later
+// field is left as it is.
+class UnitRecordReader {
+public:
+    using Mark = size_t UnitRecordLayout::*;
+    UnitRecordReader(const uint8_t* record, size_t length) : r_(record, length) {}
 
-// The place of a unit among its siblings: object slot, rectangle, cursor
-// slot, parent, children and cursor data.
-bool readPlacementFields(ByteReader& r, UnitDescription& u, UnitRecordLayout& layout) {
-    uint32_t slot = 0, childCount = 0;
-    layout.objectSlot = r.position();
-    r.u32(slot);
-    layout.geometry = r.position();
-    r.i32(u.left);
-    r.i32(u.top);
-    r.i32(u.width);
-    r.i32(u.height);
-    layout.cursorSlot = r.position();
-    r.u32(slot);
-    r.u32(u.parent);
-    r.u32(childCount);
-    if (childCount > r.remaining() / 4) return false;
-    u.children.resize(childCount);
-    for (uint32_t& child : u.children) r.u32(child);
-    return r.counted(u.cursorData);
-}
-
-// Tag, state flags and event bindings, then the class property data.
-bool readBehaviourFields(ByteReader& r, UnitDescription& u, UnitRecordLayout& layout) {
-    uint32_t eventCount = 0;
-    r.zeroTerminated(u.tag);
-    r.u32(u.reservedAfterTag);
-    layout.stateFlags = r.position();
-    r.u32(u.stateFlags);
-    r.u32(u.reservedAfterState);
-    layout.bindings = r.position();
-    r.u32(eventCount);
-    if (eventCount > r.remaining() / 8) return false;
-    u.events.resize(eventCount);
-    for (EventBinding& binding : u.events) {
-        r.i32(binding.event);
-        r.i32(binding.handlerOffset);
+    void word(uint32_t& v) { r_.u32(v); }
+    void word(int32_t& v) { r_.i32(v); }
+    template <size_t N>
+    void words(std::array<uint32_t, N>& values) {
+        for (uint32_t& v : values) r_.u32(v);
     }
-    if (!r.ok()) return false;
+    void text(std::string& t) { r_.zeroTerminated(t); }
+    template <size_t N>
+    void bytes(std::array<uint8_t, N>& b) {
+        std::vector<uint8_t> read;
+        if (r_.raw(N, read)) std::copy(read.begin(), read.end(), b.begin());
+    }
+    void counted(std::vector<uint8_t>& b) { r_.counted(b); }
+    void list(std::vector<uint32_t>& items) {
+        if (!resizeFor(items, 4)) return;
+        for (uint32_t& v : items) r_.u32(v);
+    }
+    void list(std::vector<EventBinding>& bindings) {
+        if (!resizeFor(bindings, 8)) return;
+        for (EventBinding& b : bindings) {
+            r_.i32(b.event);
+            r_.i32(b.handlerOffset);
+        }
+    }
     // A record that ends within the reserved bytes has no property data.
-    std::vector<uint8_t> reserved;
-    r.raw(std::min(r.remaining(), u.reservedBeforeData.size()), reserved);
-    std::copy(reserved.begin(), reserved.end(), u.reservedBeforeData.begin());
-    r.raw(r.remaining(), u.propertyData);
-    return r.ok();
-}
+    template <size_t N>
+    void rest(std::array<uint8_t, N>& reserved, std::vector<uint8_t>& data) {
+        if (!ok()) return;
+        std::vector<uint8_t> read;
+        r_.raw(std::min(r_.remaining(), N), read);
+        std::copy(read.begin(), read.end(), reserved.begin());
+        r_.raw(r_.remaining(), data);
+    }
+    void slot(Mark at) {
+        mark(at);
+        uint32_t ignored = 0;
+        r_.u32(ignored);
+    }
+    void mark(Mark at) { layout_.*at = r_.position(); }
+
+    bool ok() const { return r_.ok(); }
+    const UnitRecordLayout& layout() const { return layout_; }
+
+private:
+    // Reads a count and sizes `items` for it; false, and the reader failed,
+    // when that many items of `itemSize` bytes can't fit in what is left.
+    template <typename Item>
+    bool resizeFor(std::vector<Item>& items, size_t itemSize) {
+        uint32_t count = 0;
+        if (!r_.u32(count)) return false;
+        if (count > r_.remaining() / itemSize) return r_.skip(SIZE_MAX);
+        items.resize(count);
+        return true;
+    }
+
+    ByteReader r_;
+    UnitRecordLayout layout_;
+};
 
 }  // namespace
 
 bool readUnitRecord(uint32_t id, const uint8_t* record, size_t length, UnitDescription& u,
                     UnitRecordLayout* layout) {
-    ByteReader r(record, length);
-    UnitRecordLayout found;
+    UnitRecordReader reader(record, length);
     u = UnitDescription{};
     u.id = id;
-    r.u32(u.classId);
-    r.u32(u.eventSourceLink);
-    for (uint32_t& v : u.reserved) r.u32(v);
-    r.zeroTerminated(u.name);
-    r.zeroTerminated(u.secondName);
-    bool read = isMenuItemIdentifier(id)
-                    ? readMenuItemFields(r, u, found)
-                    : readPlacementFields(r, u, found) && readBehaviourFields(r, u, found);
-    if (read && layout) *layout = found;
-    return read;
+    unitRecordFields(u, reader);
+    if (!reader.ok()) return false;
+    if (layout) *layout = reader.layout();
+    return true;
 }
 
 bool readTemplate(const uint8_t* data, size_t size, std::vector<WindowDescription>& out) {

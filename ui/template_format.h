@@ -78,41 +78,99 @@ struct WindowDescription {
     constexpr bool operator==(const WindowDescription&) const = default;
 };
 
+// Where the words that are read and written in place lie inside a unit
+// record: offsets from its first byte (after the length word). A menu item
+// has only `bindings`, its handler word.
+struct UnitRecordLayout {
+    size_t objectSlot = 0;
+    size_t geometry = 0;     // left, top, width, height
+    size_t cursorSlot = 0;
+    size_t stateFlags = 0;
+    size_t bindings = 0;     // the event count, then the (event, handler) pairs
+};
+
+// The fields of a unit record in stored order: the one list that both the
+// writer (UnitRecordWriter) and the reader (in template_format.cpp) walk.
+// `slot` is a run-time word, 0 in the file; `mark` notes where an in-place
+// word lies; `rest` is what the record holds after the reserved bytes.
+template <typename Unit, typename Io>
+constexpr void unitRecordFields(Unit& u, Io& io) {
+    io.word(u.classId);
+    io.word(u.eventSourceLink);
+    io.words(u.reserved);
+    io.text(u.name);
+    io.text(u.secondName);
+    if (isMenuItemIdentifier(u.id)) {
+        io.bytes(u.itemData);
+        io.text(u.caption);
+        io.mark(&UnitRecordLayout::bindings);
+        io.word(u.menuHandler);
+        return;
+    }
+    io.slot(&UnitRecordLayout::objectSlot);
+    io.mark(&UnitRecordLayout::geometry);
+    io.word(u.left);
+    io.word(u.top);
+    io.word(u.width);
+    io.word(u.height);
+    io.slot(&UnitRecordLayout::cursorSlot);
+    io.word(u.parent);
+    io.list(u.children);
+    io.counted(u.cursorData);
+    io.text(u.tag);
+    io.word(u.reservedAfterTag);
+    io.mark(&UnitRecordLayout::stateFlags);
+    io.word(u.stateFlags);
+    io.word(u.reservedAfterState);
+    io.mark(&UnitRecordLayout::bindings);
+    io.list(u.events);
+    io.rest(u.reservedBeforeData, u.propertyData);
+}
+
+// Writes the fields unitRecordFields gives it.
+class UnitRecordWriter {
+public:
+    using Mark = size_t UnitRecordLayout::*;
+    constexpr void word(uint32_t v) { w_.u32(v); }
+    constexpr void word(int32_t v) { w_.i32(v); }
+    template <size_t N>
+    constexpr void words(const std::array<uint32_t, N>& values) {
+        for (uint32_t v : values) w_.u32(v);
+    }
+    constexpr void text(const std::string& t) { w_.zeroTerminated(t); }
+    template <size_t N>
+    constexpr void bytes(const std::array<uint8_t, N>& b) {
+        w_.raw(b.data(), N);
+    }
+    constexpr void counted(const std::vector<uint8_t>& b) { w_.counted(b); }
+    constexpr void list(const std::vector<uint32_t>& items) {
+        w_.u32(static_cast<uint32_t>(items.size()));
+        for (uint32_t v : items) w_.u32(v);
+    }
+    constexpr void list(const std::vector<EventBinding>& bindings) {
+        w_.u32(static_cast<uint32_t>(bindings.size()));
+        for (const EventBinding& b : bindings) {
+            w_.i32(b.event);
+            w_.i32(b.handlerOffset);
+        }
+    }
+    template <size_t N>
+    constexpr void rest(const std::array<uint8_t, N>& reserved, const std::vector<uint8_t>& data) {
+        bytes(reserved);
+        w_.raw(data);
+    }
+    constexpr void slot(Mark) { w_.u32(0); }
+    constexpr void mark(Mark) {}
+    constexpr std::vector<uint8_t> take() { return w_.take(); }
+
+private:
+    ByteWriter w_;
+};
+
 // The bytes of one unit record after its length word.
 constexpr std::vector<uint8_t> writeUnitRecord(const UnitDescription& unit) {
-    ByteWriter w;
-    w.u32(unit.classId);
-    w.u32(unit.eventSourceLink);
-    for (uint32_t r : unit.reserved) w.u32(r);
-    w.zeroTerminated(unit.name);
-    w.zeroTerminated(unit.secondName);
-    if (isMenuItemIdentifier(unit.id)) {
-        w.raw(unit.itemData.data(), unit.itemData.size());
-        w.zeroTerminated(unit.caption);
-        w.i32(unit.menuHandler);
-        return w.take();
-    }
-    w.u32(0);  // object slot
-    w.i32(unit.left);
-    w.i32(unit.top);
-    w.i32(unit.width);
-    w.i32(unit.height);
-    w.u32(0);  // cursor slot
-    w.u32(unit.parent);
-    w.u32(static_cast<uint32_t>(unit.children.size()));
-    for (uint32_t child : unit.children) w.u32(child);
-    w.counted(unit.cursorData);
-    w.zeroTerminated(unit.tag);
-    w.u32(unit.reservedAfterTag);
-    w.u32(unit.stateFlags);
-    w.u32(unit.reservedAfterState);
-    w.u32(static_cast<uint32_t>(unit.events.size()));
-    for (const EventBinding& binding : unit.events) {
-        w.i32(binding.event);
-        w.i32(binding.handlerOffset);
-    }
-    w.raw(unit.reservedBeforeData.data(), unit.reservedBeforeData.size());
-    w.raw(unit.propertyData);
+    UnitRecordWriter w;
+    unitRecordFields(unit, w);
     return w.take();
 }
 
@@ -164,17 +222,6 @@ bool readStoredWindows(const uint8_t* data, size_t size, std::vector<StoredWindo
 // when the table is too short.
 bool unitRecordBounds(const std::vector<uint8_t>& table, uint32_t unitCount, uint32_t index, size_t& begin,
                       size_t& length);
-
-// Where the words that are read and written in place lie inside a unit
-// record: offsets from its first byte (after the length word). A menu item
-// has only `bindings`, its handler word.
-struct UnitRecordLayout {
-    size_t objectSlot = 0;
-    size_t geometry = 0;     // left, top, width, height
-    size_t cursorSlot = 0;
-    size_t stateFlags = 0;
-    size_t bindings = 0;     // the event count, then the (event, handler) pairs
-};
 
 // Decodes a unit record (the bytes after its length word); false when a
 // field lies past its end. `layout`, when given, receives where the in-place
