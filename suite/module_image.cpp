@@ -5,7 +5,8 @@
 #include <lzma.h>
 
 #include <cstdlib>
-#include <cstring>
+
+#include "runtime/unaligned_word.h"
 
 namespace suite {
 
@@ -13,12 +14,6 @@ namespace {
 
 constexpr WORD kResourceLanguage = 2052;  // Chinese (Simplified, PRC)
 constexpr uint32_t kLargestImage = 512u << 20;
-
-uint32_t readU32(const uint8_t* p) {
-    uint32_t value;
-    std::memcpy(&value, p, 4);
-    return value;
-}
 
 bool decodeLzma(const uint8_t* properties, uint32_t propertySize, const uint8_t* stream, size_t streamSize,
                 std::vector<uint8_t>& image) {
@@ -51,9 +46,9 @@ bool decodeLzma(const uint8_t* properties, uint32_t propertySize, const uint8_t*
 std::vector<uint8_t> decodeModuleResource(const uint8_t* data, size_t size) {
     std::vector<uint8_t> raw(data, data + size);
     if (size < 4) return raw;
-    uint32_t propertySize = readU32(data);
+    uint32_t propertySize = rt::loadWord(data);
     if (propertySize > size - 4 || size - 4 - propertySize < 4) return raw;
-    uint32_t unpackedSize = readU32(data + 4 + propertySize);
+    uint32_t unpackedSize = rt::loadWord(data + 4 + propertySize);
     size_t streamOffset = 8 + size_t{propertySize};
     if (unpackedSize == 0 || unpackedSize > kLargestImage) return raw;
     try {

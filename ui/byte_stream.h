@@ -11,16 +11,14 @@
 #include <string_view>
 #include <vector>
 
+#include "runtime/unaligned_word.h"
+
 namespace ui {
 
 // The little-endian word at p, which may be unaligned (live template
 // records are patched in place).
-inline uint32_t loadWord(const uint8_t* p) {
-    uint32_t v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-inline void storeWord(uint8_t* p, uint32_t v) { std::memcpy(p, &v, sizeof v); }
+using rt::loadWord;
+using rt::storeWord;
 
 class ByteWriter {
 public:

@@ -1,6 +1,7 @@
 // Member access by name: bind through the type information, convert the
 // arguments against the declared parameter types, invoke, write back.
 #include <cstring>
+#include <optional>
 #include <vector>
 
 #include "runtime/com/com_value.h"
@@ -90,6 +91,11 @@ struct BoundMember {
     std::vector<DeclaredType> params;
     std::vector<USHORT> paramFlags;
     bool variableCount = false;
+
+    int32_t declared() const { return static_cast<int32_t>(params.size()); }
+    // The parameter that describes argument `i`: with a variable count the
+    // last one serves for the extra arguments.
+    size_t parameterFor(int32_t i) const { return static_cast<size_t>(i < declared() ? i : declared() - 1); }
 };
 
 // Everything a call holds, released on every path.
@@ -111,6 +117,36 @@ struct InvokeResources {
     }
 };
 
+// Takes what the call needs from a function description.
+void bindFunction(ITypeInfo* owner, const FUNCDESC& func, BoundMember* bound) {
+    bound->id = func.memid;
+    bound->flags = static_cast<WORD>(func.invkind);
+    bound->variableCount = func.cParamsOpt == -1;
+    for (SHORT i = 0; i < func.cParams; ++i) {
+        bound->params.push_back(declaredType(owner, func.lprgelemdescParam[i].tdesc));
+        bound->paramFlags.push_back(func.lprgelemdescParam[i].paramdesc.wParamFlags);
+    }
+}
+
+// Takes what the call needs from a variable description: a write has the
+// value as its one parameter and goes by reference for interfaces and
+// arrays; a read has none.
+void bindVariable(ITypeInfo* owner, const VARDESC& var, InvokeMode mode, BoundMember* bound) {
+    bound->id = var.memid;
+    if (mode != kInvokePut) {
+        bound->flags = DISPATCH_PROPERTYGET;
+        return;
+    }
+    DeclaredType type = declaredType(owner, var.elemdescVar.tdesc);
+    bool reference = type.vt == VT_DISPATCH || type.vt == VT_UNKNOWN || (type.vt & VT_ARRAY);
+    bound->flags = reference ? DISPATCH_PROPERTYPUTREF : DISPATCH_PROPERTYPUT;
+    type.byReference = false;
+    bound->params.push_back(type);
+    bound->paramFlags.push_back(PARAMFLAG_FIN);
+}
+
+// Binds `name` with the invoke kinds of `mode` in their order; the first
+// kind that binds decides. kComNotBound when none does or it names a type.
 int32_t bindMember(ITypeComp* comp, BSTR name, InvokeMode mode, BoundMember* bound) {
     static const WORD kGet[] = {INVOKE_PROPERTYGET, INVOKE_FUNC};
     static const WORD kPut[] = {INVOKE_PROPERTYPUT, INVOKE_PROPERTYPUTREF, INVOKE_FUNC};
@@ -130,29 +166,11 @@ int32_t bindMember(ITypeComp* comp, BSTR name, InvokeMode mode, BoundMember* bou
         }
         int32_t code = kComOk;
         if (kind == DESCKIND_FUNCDESC) {
-            FUNCDESC* func = bind.lpfuncdesc;
-            bound->id = func->memid;
-            bound->flags = static_cast<WORD>(func->invkind);
-            bound->variableCount = func->cParamsOpt == -1;
-            for (SHORT i = 0; i < func->cParams; ++i) {
-                bound->params.push_back(declaredType(owner, func->lprgelemdescParam[i].tdesc));
-                bound->paramFlags.push_back(func->lprgelemdescParam[i].paramdesc.wParamFlags);
-            }
-            owner->ReleaseFuncDesc(func);
+            bindFunction(owner, *bind.lpfuncdesc, bound);
+            owner->ReleaseFuncDesc(bind.lpfuncdesc);
         } else if (kind == DESCKIND_VARDESC) {
-            VARDESC* var = bind.lpvardesc;
-            bound->id = var->memid;
-            if (mode == kInvokePut) {
-                DeclaredType type = declaredType(owner, var->elemdescVar.tdesc);
-                bool reference = type.vt == VT_DISPATCH || type.vt == VT_UNKNOWN || (type.vt & VT_ARRAY);
-                bound->flags = reference ? DISPATCH_PROPERTYPUTREF : DISPATCH_PROPERTYPUT;
-                type.byReference = false;
-                bound->params.push_back(type);
-                bound->paramFlags.push_back(PARAMFLAG_FIN);
-            } else {
-                bound->flags = DISPATCH_PROPERTYGET;
-            }
-            owner->ReleaseVarDesc(var);
+            bindVariable(owner, *bind.lpvardesc, mode, bound);
+            owner->ReleaseVarDesc(bind.lpvardesc);
         } else {
             if (kind == DESCKIND_TYPECOMP && bind.lptcomp) bind.lptcomp->Release();
             code = kComNotBound;
@@ -175,17 +193,15 @@ void setEmptyResult(uint32_t resultType, DataCell* result) {
     }
 }
 
-int32_t invokeBound(ComObjectBlock* object, const char* name, const DataCell* args, int32_t count,
-                    InvokeMode mode, uint32_t resultType, DataCell* result) {
-    InvokeResources res;
-    res.name = ansiToBstr(name);
+// The object's dispatch interface, its type information and the binding
+// interface of that, each into `res`; the failure's code otherwise.
+int32_t openTypeComp(ComObjectBlock* object, LCID lcid, InvokeResources& res) {
     if (!object || !object->unknown) return kComEmptyObject;
     if (FAILED(object->unknown->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&res.dispatch))) ||
         !res.dispatch) {
         res.dispatch = nullptr;
         return kComNoDispatch;
     }
-    LCID lcid = GetUserDefaultLCID();
     if (FAILED(res.dispatch->GetTypeInfo(0, lcid, &res.typeInfo)) || !res.typeInfo) {
         res.typeInfo = nullptr;
         return kComNoTypeInfo;
@@ -194,74 +210,131 @@ int32_t invokeBound(ComObjectBlock* object, const char* name, const DataCell* ar
         res.typeComp = nullptr;
         return kComNoTypeInfo;
     }
+    return kComOk;
+}
 
-    BoundMember bound;
-    if (int32_t code = bindMember(res.typeComp, res.name, mode, &bound); code != kComOk) return code;
-
-    // Absent cells at the end are left out; inner ones stay as "not given".
+// The number of arguments given: absent cells at the end are left out;
+// inner ones stay as "not given".
+int32_t givenCount(const DataCell* args, int32_t count) {
     int32_t given = count;
     while (given > 0 && args[given - 1].absent()) --given;
-    int32_t declared = static_cast<int32_t>(bound.params.size());
-    if (given > declared && !bound.variableCount) return kComTooManyArguments;
+    return given;
+}
 
-    res.storage.resize(static_cast<size_t>(given));
-    for (VARIANT& v : res.storage) VariantInit(&v);
-    std::vector<VARIANT> passed(static_cast<size_t>(given));
-    std::vector<bool> passedByReference(static_cast<size_t>(given), false);
-    for (int32_t i = 0; i < given; ++i) {
-        const DeclaredType& type = bound.params[static_cast<size_t>(i < declared ? i : declared - 1)];
-        VARIANT& value = res.storage[static_cast<size_t>(i)];
-        VARIANT& slot = passed[static_cast<size_t>(given - 1 - i)];  // last argument first
-        if (!cellToVariant(args[i], type.vt, &value)) return kComBadArgument;
-        VariantInit(&slot);
-        bool reference = type.byReference && !args[i].absent();
-        if (reference && (type.vt & VT_ARRAY)) {
-            reference = (value.vt & VT_ARRAY) != 0;
-            if (reference) {
-                slot.vt = static_cast<VARTYPE>(VT_BYREF | value.vt);
-                slot.pparray = &value.parray;
-            }
-        } else if (reference && type.vt == VT_VARIANT) {
-            slot.vt = VT_BYREF | VT_VARIANT;
-            slot.pvarVal = &value;
-        } else if (reference) {
-            reference = SUCCEEDED(VariantChangeType(&value, &value, 0, type.vt));
-            if (reference) {
-                slot.vt = static_cast<VARTYPE>(VT_BYREF | type.vt);
-                slot.byref = &value.llVal;  // every scalar, string and pointer starts here
-            }
-        }
-        if (!reference) std::memcpy(&slot, &value, sizeof(VARIANT));  // borrowed; storage owns it
-        passedByReference[static_cast<size_t>(i)] = reference;
+// Points `slot` at `value` in the by-reference form that a parameter
+// declared as `declared` takes. False when the value can't go that way;
+// it then goes by value.
+bool referTo(VARTYPE declared, VARIANT& value, VARIANT& slot) {
+    if (declared & VT_ARRAY) {
+        if (!(value.vt & VT_ARRAY)) return false;
+        slot.vt = static_cast<VARTYPE>(VT_BYREF | value.vt);
+        slot.pparray = &value.parray;
+        return true;
     }
+    if (declared == VT_VARIANT) {
+        slot.vt = VT_BYREF | VT_VARIANT;
+        slot.pvarVal = &value;
+        return true;
+    }
+    if (FAILED(VariantChangeType(&value, &value, 0, declared))) return false;
+    slot.vt = static_cast<VARTYPE>(VT_BYREF | declared);
+    slot.byref = &value.llVal;  // every scalar, string and pointer starts here
+    return true;
+}
 
+// The arguments as Invoke takes them, last argument first. The slots
+// borrow from the converted values, which the call's storage owns.
+struct PassedArguments {
+    std::vector<VARIANT> slots;
+    std::vector<bool> byReference;  // per argument, in the caller's order
+};
+
+// Converts argument `cell` into `value` against its parameter's `type` and
+// fills `slot`; returns whether it went by reference, or nothing when the
+// cell can't become a variant.
+std::optional<bool> passArgument(const DataCell& cell, const DeclaredType& type, VARIANT& value, VARIANT& slot) {
+    if (!cellToVariant(cell, type.vt, &value)) return std::nullopt;
+    VariantInit(&slot);
+    bool reference = type.byReference && !cell.absent() && referTo(type.vt, value, slot);
+    if (!reference) std::memcpy(&slot, &value, sizeof(VARIANT));  // borrowed; storage owns it
+    return reference;
+}
+
+// Converts the `given` arguments into `storage` and `passed`; false when
+// one of them can't become a variant.
+bool passArguments(const BoundMember& bound, const DataCell* args, int32_t given, std::vector<VARIANT>& storage,
+                   PassedArguments& passed) {
+    storage.resize(static_cast<size_t>(given));
+    for (VARIANT& v : storage) VariantInit(&v);
+    passed.slots.resize(static_cast<size_t>(given));
+    passed.byReference.assign(static_cast<size_t>(given), false);
+    for (int32_t i = 0; i < given; ++i) {
+        std::optional<bool> reference = passArgument(args[i], bound.params[bound.parameterFor(i)],
+                                                     storage[static_cast<size_t>(i)],
+                                                     passed.slots[static_cast<size_t>(given - 1 - i)]);
+        if (!reference) return false;
+        passed.byReference[static_cast<size_t>(i)] = *reference;
+    }
+    return true;
+}
+
+// Invokes the bound member with `slots` (a property write names its value
+// DISPID_PROPERTYPUT) into `result`; the failure's code otherwise.
+int32_t callBound(IDispatch* dispatch, const BoundMember& bound, LCID lcid, std::vector<VARIANT>& slots,
+                  VARIANT* result) {
     DISPID putId = DISPID_PROPERTYPUT;
-    DISPPARAMS params{passed.empty() ? nullptr : passed.data(), nullptr, static_cast<UINT>(given), 0};
+    DISPPARAMS params{slots.empty() ? nullptr : slots.data(), nullptr, static_cast<UINT>(slots.size()), 0};
     if (bound.flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) {
         params.rgdispidNamedArgs = &putId;
         params.cNamedArgs = 1;
     }
     UINT argumentError = 0;
-    HRESULT hr = res.dispatch->Invoke(bound.id, IID_NULL, lcid, bound.flags, &params, &res.result, nullptr,
-                                      &argumentError);
-    if (FAILED(hr)) return invokeFailure(hr);
+    HRESULT hr = dispatch->Invoke(bound.id, IID_NULL, lcid, bound.flags, &params, result, nullptr, &argumentError);
+    return FAILED(hr) ? invokeFailure(hr) : kComOk;
+}
 
-    for (int32_t i = 0; i < given; ++i) {
-        size_t p = static_cast<size_t>(i < declared ? i : declared - 1);
-        if (!passedByReference[static_cast<size_t>(i)] || !(bound.paramFlags[p] & PARAMFLAG_FOUT)) continue;
-        if (!args[i].byReference()) continue;
-        writeBackVariable(res.storage[static_cast<size_t>(i)], args[i].valueType(),
-                          reinterpret_cast<void*>(args[i].lo));
+// Writes each argument that went by reference to an output parameter back
+// into the caller's variable, where the cell carries its address.
+void writeBackOutputs(const BoundMember& bound, const DataCell* args, const std::vector<VARIANT>& storage,
+                      const PassedArguments& passed) {
+    for (size_t i = 0; i < storage.size(); ++i) {
+        const DataCell& cell = args[i];
+        if (!passed.byReference[i] || !cell.byReference()) continue;
+        if (!(bound.paramFlags[bound.parameterFor(static_cast<int32_t>(i))] & PARAMFLAG_FOUT)) continue;
+        writeBackVariable(storage[i], cell.valueType(), reinterpret_cast<void*>(cell.lo));
     }
+}
 
-    if (resultType != 0 && result) {
-        uint32_t words[2];
-        if (!variantToValue(res.result, resultType, words)) return kComBadResult;
-        result->lo = words[0];
-        result->hi = words[1];
-        result->type = resultType;
-    }
+// The call's result variant as a value of `resultType` in `result` (when
+// one is asked for); kComBadResult when it can't be converted.
+int32_t storeResult(const VARIANT& value, uint32_t resultType, DataCell* result) {
+    if (resultType == 0 || !result) return kComOk;
+    uint32_t words[2];
+    if (!variantToValue(value, resultType, words)) return kComBadResult;
+    result->lo = words[0];
+    result->hi = words[1];
+    result->type = resultType;
     return kComOk;
+}
+
+// Binds, converts the arguments, invokes, writes back the outputs and
+// converts the result; the first failure's code ends it.
+int32_t invokeBound(ComObjectBlock* object, const char* name, const DataCell* args, int32_t count,
+                    InvokeMode mode, uint32_t resultType, DataCell* result) {
+    InvokeResources res;
+    res.name = ansiToBstr(name);
+    LCID lcid = GetUserDefaultLCID();
+    if (int32_t code = openTypeComp(object, lcid, res); code != kComOk) return code;
+    BoundMember bound;
+    if (int32_t code = bindMember(res.typeComp, res.name, mode, &bound); code != kComOk) return code;
+    int32_t given = givenCount(args, count);
+    if (given > bound.declared() && !bound.variableCount) return kComTooManyArguments;
+    PassedArguments passed;
+    if (!passArguments(bound, args, given, res.storage, passed)) return kComBadArgument;
+    if (int32_t code = callBound(res.dispatch, bound, lcid, passed.slots, &res.result); code != kComOk)
+        return code;
+    writeBackOutputs(bound, args, res.storage, passed);
+    return storeResult(res.result, resultType, result);
 }
 
 }  // namespace

@@ -28,25 +28,12 @@ char* bstrToText(BSTR text) {
     return makeText(buffer.data(), strnlen(buffer.data(), buffer.size()));
 }
 
-bool cellToVariant(const DataCell& cell, VARTYPE wanted, VARIANT* out) {
-    VariantInit(out);
+namespace {
+
+// A number cell as its variant (a 64-bit integer as its low 32 bits); false
+// for a cell that holds no number.
+bool numberToVariant(const DataCell& cell, VARIANT* out) {
     switch (cell.valueType()) {
-        case kTypeAbsent:
-            out->vt = VT_ERROR;
-            out->scode = DISP_E_PARAMNOTFOUND;
-            return true;
-        case kTypeBool:
-            out->vt = VT_BOOL;
-            out->boolVal = cell.asBool() ? VARIANT_TRUE : VARIANT_FALSE;
-            return true;
-        case kTypeDateTime:
-            out->vt = VT_DATE;
-            out->date = cell.asDouble();
-            return true;
-        case kTypeText:
-            out->vt = VT_BSTR;
-            out->bstrVal = ansiToBstr(cell.asText());
-            return true;
         case kTypeByte:
             out->vt = VT_UI1;
             out->bVal = *static_cast<const uint8_t*>(cell.valuePtr());
@@ -71,29 +58,60 @@ bool cellToVariant(const DataCell& cell, VARTYPE wanted, VARIANT* out) {
             out->vt = VT_R8;
             out->dblVal = cell.asDouble();
             return true;
-        case kTypeComObject: {
-            ComObjectBlock* block = objectBlockOf(cell);
-            IUnknown* unknown = block ? block->unknown : nullptr;
-            if (wanted == VT_DISPATCH) {
-                IDispatch* dispatch = nullptr;
-                if (unknown && FAILED(unknown->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&dispatch))))
-                    dispatch = nullptr;
-                out->vt = VT_DISPATCH;
-                out->pdispVal = dispatch;
-            } else {
-                if (unknown) unknown->AddRef();
-                out->vt = VT_UNKNOWN;
-                out->punkVal = unknown;
-            }
+        default:
+            return false;
+    }
+}
+
+// An object cell's interface with a reference of its own: IDispatch when
+// `wanted` asks for it (null when the object has none), else IUnknown.
+void objectToVariant(const DataCell& cell, VARTYPE wanted, VARIANT* out) {
+    ComObjectBlock* block = objectBlockOf(cell);
+    IUnknown* unknown = block ? block->unknown : nullptr;
+    if (wanted == VT_DISPATCH) {
+        IDispatch* dispatch = nullptr;
+        if (unknown && FAILED(unknown->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&dispatch))))
+            dispatch = nullptr;
+        out->vt = VT_DISPATCH;
+        out->pdispVal = dispatch;
+    } else {
+        if (unknown) unknown->AddRef();
+        out->vt = VT_UNKNOWN;
+        out->punkVal = unknown;
+    }
+}
+
+}  // namespace
+
+bool cellToVariant(const DataCell& cell, VARTYPE wanted, VARIANT* out) {
+    VariantInit(out);
+    switch (cell.valueType()) {
+        case kTypeAbsent:
+            out->vt = VT_ERROR;
+            out->scode = DISP_E_PARAMNOTFOUND;
             return true;
-        }
+        case kTypeBool:
+            out->vt = VT_BOOL;
+            out->boolVal = cell.asBool() ? VARIANT_TRUE : VARIANT_FALSE;
+            return true;
+        case kTypeDateTime:
+            out->vt = VT_DATE;
+            out->date = cell.asDouble();
+            return true;
+        case kTypeText:
+            out->vt = VT_BSTR;
+            out->bstrVal = ansiToBstr(cell.asText());
+            return true;
+        case kTypeComObject:
+            objectToVariant(cell, wanted, out);
+            return true;
         case kTypeVariant: {
             VARIANT* block = variantBlockOf(cell);
             if (!block) return true;  // an unset variant variable counts as empty
             return SUCCEEDED(VariantCopyInd(out, block));
         }
         default:
-            return false;
+            return numberToVariant(cell, out);
     }
 }
 

@@ -3,104 +3,84 @@
 #include <algorithm>
 #include <cstring>
 
+#include "runtime/unaligned_word.h"
+
 namespace rt {
 
 namespace {
 
 inline uint32_t rotl(uint32_t x, int n) { return (x << n) | (x >> (32 - n)); }
-inline uint32_t load(const uint8_t* p, int i) {
-    uint32_t word;
-    std::memcpy(&word, p + 4 * i, 4);  // little-endian host
-    return word;
+
+constexpr int kRounds = 4;
+constexpr int kStepsPerRound = 16;
+constexpr int kWordsPerBlock = 16;
+
+// The additive constant of each of the 64 steps (RFC 1321's table T).
+constexpr uint32_t kStepConstant[kRounds * kStepsPerRound] = {
+    0xd76aa478, 0xe8c7b756, 0x242070db, 0xc1bdceee, 0xf57c0faf, 0x4787c62a, 0xa8304613, 0xfd469501,
+    0x698098d8, 0x8b44f7af, 0xffff5bb1, 0x895cd7be, 0x6b901122, 0xfd987193, 0xa679438e, 0x49b40821,
+    0xf61e2562, 0xc040b340, 0x265e5a51, 0xe9b6c7aa, 0xd62f105d, 0x02441453, 0xd8a1e681, 0xe7d3fbc8,
+    0x21e1cde6, 0xc33707d6, 0xf4d50d87, 0x455a14ed, 0xa9e3e905, 0xfcefa3f8, 0x676f02d9, 0x8d2a4c8a,
+    0xfffa3942, 0x8771f681, 0x6d9d6122, 0xfde5380c, 0xa4beea44, 0x4bdecfa9, 0xf6bb4b60, 0xbebfbc70,
+    0x289b7ec6, 0xeaa127fa, 0xd4ef3085, 0x04881d05, 0xd9d4d039, 0xe6db99e5, 0x1fa27cf8, 0xc4ac5665,
+    0xf4292244, 0x432aff97, 0xab9423a7, 0xfc93a039, 0x655b59c3, 0x8f0ccc92, 0xffeff47d, 0x85845dd1,
+    0x6fa87e4f, 0xfe2ce6e0, 0xa3014314, 0x4e0811a1, 0xf7537e82, 0xbd3af235, 0x2ad7d2bb, 0xeb86d391,
+};
+// Each round rotates by its four amounts in turn.
+constexpr int kRotation[kRounds][4] = {{7, 12, 17, 22}, {5, 9, 14, 20}, {4, 11, 16, 23}, {6, 10, 15, 21}};
+// Step i of round r reads message word (kFirstWord[r] + kWordStride[r] * i) mod 16.
+constexpr int kFirstWord[kRounds] = {0, 1, 5, 0};
+constexpr int kWordStride[kRounds] = {1, 5, 3, 7};
+
+// The four round functions in their cheapest equivalent forms, each added
+// to `sum` (a, the message word and the step's constant).
+inline uint32_t mixF(uint32_t sum, uint32_t b, uint32_t c, uint32_t d) { return sum + (d ^ (b & (c ^ d))); }
+// G as two independent terms, so the one without b starts early.
+inline uint32_t mixG(uint32_t sum, uint32_t b, uint32_t c, uint32_t d) { return sum + (~d & c) + (d & b); }
+inline uint32_t mixH(uint32_t sum, uint32_t b, uint32_t c, uint32_t d) { return sum + (b ^ c ^ d); }
+inline uint32_t mixI(uint32_t sum, uint32_t b, uint32_t c, uint32_t d) { return sum + (c ^ (b | ~d)); }
+
+// Step `Step` of round `Round` on the block's words `p`: a takes in its
+// word and constant, mixed with b, c and d, rotated and added to b.
+template <int Round, auto Mix, int Step>
+inline void step(uint32_t& a, uint32_t b, uint32_t c, uint32_t d, const uint8_t* p) {
+    constexpr int word = (kFirstWord[Round] + kWordStride[Round] * Step) % kWordsPerBlock;
+    constexpr uint32_t constant = kStepConstant[Round * kStepsPerRound + Step];
+    uint32_t x = loadWord(p + sizeof(uint32_t) * word);
+    a = rotl(Mix(a + x + constant, b, c, d), kRotation[Round][Step % 4]) + b;
 }
 
-// The four round functions in their cheapest equivalent forms.
-#define MD5_F(b, c, d) ((d) ^ ((b) & ((c) ^ (d))))
-#define MD5_G(b, c, d) ((c) ^ ((d) & ((b) ^ (c))))
-#define MD5_H(b, c, d) ((b) ^ (c) ^ (d))
-#define MD5_I(b, c, d) ((c) ^ ((b) | ~(d)))
-#define MD5_STEP(f, a, b, c, d, x, t, s) \
-    a += (x) + (t) + f(b, c, d);          \
-    a = rotl(a, s) + (b)
-// G split in two independent terms, so the one without b starts early.
-#define MD5_STEP_G(a, b, c, d, x, t, s)                  \
-    a += (x) + (t) + (~(d) & (c));                       \
-    a += (d) & (b);                                      \
-    a = rotl(a, s) + (b)
+// Four steps from `First` on: the roles of a, b, c and d turn by one each
+// step, so after four they are back in place.
+template <int Round, auto Mix, int First>
+inline void fourSteps(uint32_t& a, uint32_t& b, uint32_t& c, uint32_t& d, const uint8_t* p) {
+    step<Round, Mix, First>(a, b, c, d, p);
+    step<Round, Mix, First + 1>(d, a, b, c, p);
+    step<Round, Mix, First + 2>(c, d, a, b, p);
+    step<Round, Mix, First + 3>(b, c, d, a, p);
+}
 
-void transform(uint32_t state[4], const uint8_t* blocks, size_t count) {
+// The 16 steps of one round, unrolled at compile time so that every word
+// index, constant and rotation is an immediate.
+template <int Round, auto Mix>
+inline void round(uint32_t& a, uint32_t& b, uint32_t& c, uint32_t& d, const uint8_t* p) {
+    fourSteps<Round, Mix, 0>(a, b, c, d, p);
+    fourSteps<Round, Mix, 4>(a, b, c, d, p);
+    fourSteps<Round, Mix, 8>(a, b, c, d, p);
+    fourSteps<Round, Mix, 12>(a, b, c, d, p);
+}
+
+// Runs `count` consecutive 64-byte blocks through the compression function.
+// Out of line: inlined into both calls of update it would double the code
+// for no gain in speed.
+[[gnu::noinline]] void transform(uint32_t state[4], const uint8_t* blocks, size_t count) {
     uint32_t a = state[0], b = state[1], c = state[2], d = state[3];
     for (; count; --count, blocks += 64) {
-        const uint8_t* p = blocks;
         const uint32_t aa = a, bb = b, cc = c, dd = d;
-        MD5_STEP(MD5_F, a, b, c, d, load(p, 0), 0xd76aa478, 7);
-        MD5_STEP(MD5_F, d, a, b, c, load(p, 1), 0xe8c7b756, 12);
-        MD5_STEP(MD5_F, c, d, a, b, load(p, 2), 0x242070db, 17);
-        MD5_STEP(MD5_F, b, c, d, a, load(p, 3), 0xc1bdceee, 22);
-        MD5_STEP(MD5_F, a, b, c, d, load(p, 4), 0xf57c0faf, 7);
-        MD5_STEP(MD5_F, d, a, b, c, load(p, 5), 0x4787c62a, 12);
-        MD5_STEP(MD5_F, c, d, a, b, load(p, 6), 0xa8304613, 17);
-        MD5_STEP(MD5_F, b, c, d, a, load(p, 7), 0xfd469501, 22);
-        MD5_STEP(MD5_F, a, b, c, d, load(p, 8), 0x698098d8, 7);
-        MD5_STEP(MD5_F, d, a, b, c, load(p, 9), 0x8b44f7af, 12);
-        MD5_STEP(MD5_F, c, d, a, b, load(p, 10), 0xffff5bb1, 17);
-        MD5_STEP(MD5_F, b, c, d, a, load(p, 11), 0x895cd7be, 22);
-        MD5_STEP(MD5_F, a, b, c, d, load(p, 12), 0x6b901122, 7);
-        MD5_STEP(MD5_F, d, a, b, c, load(p, 13), 0xfd987193, 12);
-        MD5_STEP(MD5_F, c, d, a, b, load(p, 14), 0xa679438e, 17);
-        MD5_STEP(MD5_F, b, c, d, a, load(p, 15), 0x49b40821, 22);
-
-        MD5_STEP_G(a, b, c, d, load(p, 1), 0xf61e2562, 5);
-        MD5_STEP_G(d, a, b, c, load(p, 6), 0xc040b340, 9);
-        MD5_STEP_G(c, d, a, b, load(p, 11), 0x265e5a51, 14);
-        MD5_STEP_G(b, c, d, a, load(p, 0), 0xe9b6c7aa, 20);
-        MD5_STEP_G(a, b, c, d, load(p, 5), 0xd62f105d, 5);
-        MD5_STEP_G(d, a, b, c, load(p, 10), 0x02441453, 9);
-        MD5_STEP_G(c, d, a, b, load(p, 15), 0xd8a1e681, 14);
-        MD5_STEP_G(b, c, d, a, load(p, 4), 0xe7d3fbc8, 20);
-        MD5_STEP_G(a, b, c, d, load(p, 9), 0x21e1cde6, 5);
-        MD5_STEP_G(d, a, b, c, load(p, 14), 0xc33707d6, 9);
-        MD5_STEP_G(c, d, a, b, load(p, 3), 0xf4d50d87, 14);
-        MD5_STEP_G(b, c, d, a, load(p, 8), 0x455a14ed, 20);
-        MD5_STEP_G(a, b, c, d, load(p, 13), 0xa9e3e905, 5);
-        MD5_STEP_G(d, a, b, c, load(p, 2), 0xfcefa3f8, 9);
-        MD5_STEP_G(c, d, a, b, load(p, 7), 0x676f02d9, 14);
-        MD5_STEP_G(b, c, d, a, load(p, 12), 0x8d2a4c8a, 20);
-
-        MD5_STEP(MD5_H, a, b, c, d, load(p, 5), 0xfffa3942, 4);
-        MD5_STEP(MD5_H, d, a, b, c, load(p, 8), 0x8771f681, 11);
-        MD5_STEP(MD5_H, c, d, a, b, load(p, 11), 0x6d9d6122, 16);
-        MD5_STEP(MD5_H, b, c, d, a, load(p, 14), 0xfde5380c, 23);
-        MD5_STEP(MD5_H, a, b, c, d, load(p, 1), 0xa4beea44, 4);
-        MD5_STEP(MD5_H, d, a, b, c, load(p, 4), 0x4bdecfa9, 11);
-        MD5_STEP(MD5_H, c, d, a, b, load(p, 7), 0xf6bb4b60, 16);
-        MD5_STEP(MD5_H, b, c, d, a, load(p, 10), 0xbebfbc70, 23);
-        MD5_STEP(MD5_H, a, b, c, d, load(p, 13), 0x289b7ec6, 4);
-        MD5_STEP(MD5_H, d, a, b, c, load(p, 0), 0xeaa127fa, 11);
-        MD5_STEP(MD5_H, c, d, a, b, load(p, 3), 0xd4ef3085, 16);
-        MD5_STEP(MD5_H, b, c, d, a, load(p, 6), 0x04881d05, 23);
-        MD5_STEP(MD5_H, a, b, c, d, load(p, 9), 0xd9d4d039, 4);
-        MD5_STEP(MD5_H, d, a, b, c, load(p, 12), 0xe6db99e5, 11);
-        MD5_STEP(MD5_H, c, d, a, b, load(p, 15), 0x1fa27cf8, 16);
-        MD5_STEP(MD5_H, b, c, d, a, load(p, 2), 0xc4ac5665, 23);
-
-        MD5_STEP(MD5_I, a, b, c, d, load(p, 0), 0xf4292244, 6);
-        MD5_STEP(MD5_I, d, a, b, c, load(p, 7), 0x432aff97, 10);
-        MD5_STEP(MD5_I, c, d, a, b, load(p, 14), 0xab9423a7, 15);
-        MD5_STEP(MD5_I, b, c, d, a, load(p, 5), 0xfc93a039, 21);
-        MD5_STEP(MD5_I, a, b, c, d, load(p, 12), 0x655b59c3, 6);
-        MD5_STEP(MD5_I, d, a, b, c, load(p, 3), 0x8f0ccc92, 10);
-        MD5_STEP(MD5_I, c, d, a, b, load(p, 10), 0xffeff47d, 15);
-        MD5_STEP(MD5_I, b, c, d, a, load(p, 1), 0x85845dd1, 21);
-        MD5_STEP(MD5_I, a, b, c, d, load(p, 8), 0x6fa87e4f, 6);
-        MD5_STEP(MD5_I, d, a, b, c, load(p, 15), 0xfe2ce6e0, 10);
-        MD5_STEP(MD5_I, c, d, a, b, load(p, 6), 0xa3014314, 15);
-        MD5_STEP(MD5_I, b, c, d, a, load(p, 13), 0x4e0811a1, 21);
-        MD5_STEP(MD5_I, a, b, c, d, load(p, 4), 0xf7537e82, 6);
-        MD5_STEP(MD5_I, d, a, b, c, load(p, 11), 0xbd3af235, 10);
-        MD5_STEP(MD5_I, c, d, a, b, load(p, 2), 0x2ad7d2bb, 15);
-        MD5_STEP(MD5_I, b, c, d, a, load(p, 9), 0xeb86d391, 21);
-
+        round<0, mixF>(a, b, c, d, blocks);
+        round<1, mixG>(a, b, c, d, blocks);
+        round<2, mixH>(a, b, c, d, blocks);
+        round<3, mixI>(a, b, c, d, blocks);
         a += aa;
         b += bb;
         c += cc;
