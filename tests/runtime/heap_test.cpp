@@ -10,6 +10,7 @@
 #include "runtime/framework/window_object.h"
 #include "runtime/heap.h"
 #include "runtime/runtime_app.h"
+#include "tests/support/heap_blocks.h"
 #include "runtime/service_request.h"
 
 using namespace rt;
@@ -33,19 +34,6 @@ struct SegmentScope {
         return HeapValidate(GetProcessHeap(), 0, segment) && HeapSize(GetProcessHeap(), 0, segment) == 32;
     }
 };
-
-// Busy blocks of the process heap: a block that should have been freed
-// shows as one more, which HeapValidate would never report.
-size_t liveHeapBlocks() {
-    HANDLE heap = GetProcessHeap();
-    size_t busy = 0;
-    PROCESS_HEAP_ENTRY entry{};
-    HeapLock(heap);
-    while (HeapWalk(heap, &entry))
-        if (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) ++busy;
-    HeapUnlock(heap);
-    return busy;
-}
 
 void addInts(DataCell* result, int32_t count, DataCell* args) {
     int32_t sum = 0;
@@ -123,14 +111,14 @@ TEST(Values, EmptyTextsAndByteSetsAreNull) {
 // variable flag doesn't count) along with the block: nothing stays live.
 TEST(Values, TextArraysFreeTheirElements) {
     for (uint32_t type : {uint32_t{kTypeText}, kTypeText | kVariableAddressFlag, uint32_t{kTypeByteSet}}) {
-        size_t before = liveHeapBlocks();
+        size_t before = test_support::liveHeapBlocks();
         void* array = makeArray(4, 3);
         auto elements = static_cast<void**>(arrayElements(array));
         bool bytes = elementType(type) == kTypeByteSet;
         elements[0] = bytes ? static_cast<void*>(makeByteSet("a", 1)) : makeText("a");
         elements[2] = bytes ? static_cast<void*>(makeByteSet("c", 1)) : makeText("c");
         requestService(kSvcFreeArray, static_cast<int32_t>(type), reinterpret_cast<int32_t>(array));
-        EXPECT_EQ(liveHeapBlocks(), before) << std::hex << type;
+        EXPECT_EQ(test_support::liveHeapBlocks(), before) << std::hex << type;
     }
 }
 

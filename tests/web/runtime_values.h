@@ -2,11 +2,10 @@
 // runtime values freed once read.
 #pragma once
 
-#include <windows.h>
-
 #include <string>
 
 #include "runtime/heap.h"
+#include "tests/support/heap_blocks.h"
 
 namespace test_values {
 
@@ -37,17 +36,6 @@ struct TextVar {
     char** operator&() { return &value; }
 };
 
-// Busy blocks of the process heap, where runtime values live: a block the
-// code under test should have freed shows as one more.
-inline size_t liveHeapBlocks() {
-    HANDLE heap = GetProcessHeap();
-    size_t busy = 0;
-    PROCESS_HEAP_ENTRY entry{};
-    HeapLock(heap);
-    while (HeapWalk(heap, &entry))
-        if (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) ++busy;
-    HeapUnlock(heap);
-    return busy;
-}
+using test_support::liveHeapBlocks;
 
 }  // namespace test_values
