@@ -32,6 +32,20 @@ TEST_F(ByReference, OutputParametersWriteBackIntoFlaggedVariables) {
     rt::rtFree(text);
 }
 
+TEST(ByReferenceInput, ChangesToAnInputParameterStayWithTheObject) {
+    ObjectVar recorder;
+    recorder.block.unknown = createRecorder();
+    ASSERT_NE(recorder.block.unknown, nullptr);
+    // The object writes through both pointers; only the output comes back.
+    int32_t seen = 1;
+    int32_t changed = 1;
+    rt::DataCell seenRef = rt::DataCell::refTo(&seen, rt::kTypeInt);
+    run(rt::comCall, recorder, "Peek", {seenRef, rt::DataCell::refTo(&changed, rt::kTypeInt)});
+    ASSERT_EQ(lastComResult(), 0);
+    EXPECT_EQ(seen, 1);
+    EXPECT_EQ(changed, kRecorderWrites);
+}
+
 TEST_F(ByReference, ValuesWithoutTheVariableFlagAreNotWritten) {
     char* text = rt::makeText("abc");
     int32_t number = 21;
