@@ -4,7 +4,7 @@
 find_program(PELMORA_PYTHON3 python3 REQUIRED)
 function(pelmora_server_gtest name)
   cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
-  add_executable(${name} ${T_SOURCES})
+  add_executable(${name} ${T_SOURCES} ${PELMORA_GTEST_EXIT_STATUS})
   target_link_libraries(${name} PRIVATE gtest gtest_main test_support ${T_LIBS})
   add_test(NAME ${name}
            COMMAND ${PELMORA_PYTHON3} ${CMAKE_SOURCE_DIR}/tests/servers/run_with_servers.py --
