@@ -82,8 +82,10 @@ BOOL RuntimeApp::InitInstance() {
 }
 
 int RuntimeApp::ExitInstance() {
-    cleanupRuntime(0);
-    return fw::AppSkeleton::ExitInstance();
+    // The loop's quit code also when shutdown has to end the process itself.
+    const int exitCode = fw::AppSkeleton::ExitInstance();
+    cleanupRuntime(exitCode);
+    return exitCode;
 }
 
 void RuntimeApp::runtimeInit() {
