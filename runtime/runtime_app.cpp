@@ -82,10 +82,8 @@ BOOL RuntimeApp::InitInstance() {
 }
 
 int RuntimeApp::ExitInstance() {
-    // The loop's quit code also when shutdown has to end the process itself.
-    const int exitCode = fw::AppSkeleton::ExitInstance();
-    cleanupRuntime(exitCode);
-    return exitCode;
+    cleanupRuntime(0);
+    return fw::AppSkeleton::ExitInstance();
 }
 
 void RuntimeApp::runtimeInit() {

@@ -161,9 +161,6 @@ DWORD WINAPI stopsWhenAsked(void*) {
     return 0;
 }
 
-// The quit code that ends the loop while a worker never stops.
-constexpr int kStuckQuitCode = 3;
-
 DWORD WINAPI neverStops(void*) {
     Sleep(kNeverStops);
     return 0;
@@ -255,10 +252,6 @@ extern "C" int rtStartRoutine() {
         startTrackedWorker(&stopsWhenAsked);
     } else if (scenario == "worker-stuck") {
         startTrackedWorker(&neverStops);
-    } else if (scenario == "worker-stuck-quit") {
-        openProbeWindow(0);
-        startTrackedWorker(&neverStops);
-        PostQuitMessage(kStuckQuitCode);
     } else if (scenario == "worker-ends-in-shutdown") {
         startTrackedWorker(&endsWhenAsked);
     }
