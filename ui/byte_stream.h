@@ -6,7 +6,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -81,6 +80,9 @@ public:
         return true;
     }
     constexpr bool skip(size_t length) { return take(length); }
+    // Fails the reader, as a read past the end would: for data that reads
+    // but can't be right (a count larger than what is left).
+    constexpr bool fail() { return ok_ = false; }
     constexpr bool raw(size_t length, std::vector<uint8_t>& out) {
         if (!take(length)) return false;
         out.assign(data_ + pos_ - length, data_ + pos_);

@@ -63,11 +63,11 @@ public:
     }
     void counted(std::vector<uint8_t>& b) { r_.counted(b); }
     void list(std::vector<uint32_t>& items) {
-        if (!resizeFor(items, 4)) return;
+        if (!resizeFor(items, sizeof(uint32_t))) return;
         for (uint32_t& v : items) r_.u32(v);
     }
     void list(std::vector<EventBinding>& bindings) {
-        if (!resizeFor(bindings, 8)) return;
+        if (!resizeFor(bindings, 2 * sizeof(int32_t))) return;
         for (EventBinding& b : bindings) {
             r_.i32(b.event);
             r_.i32(b.handlerOffset);
@@ -99,7 +99,7 @@ private:
     bool resizeFor(std::vector<Item>& items, size_t itemSize) {
         uint32_t count = 0;
         if (!r_.u32(count)) return false;
-        if (count > r_.remaining() / itemSize) return r_.skip(SIZE_MAX);
+        if (count > r_.remaining() / itemSize) return r_.fail();
         items.resize(count);
         return true;
     }

@@ -232,6 +232,7 @@ void setCookieHeader(RequestObject& request, Opt<char**> sendCookies) {
     request.call("SetRequestHeader", {textCell("Cookie"), textCell(*sendCookies.value)});
 }
 
+// One "SetRequestHeader" call for each line of the header text to send.
 void setHeaderLines(RequestObject& request, const std::string& headers) {
     for (const HeaderLine& line : headerLinesToSend(headers))
         request.call("SetRequestHeader", {textCell(line.name.c_str()), textCell(line.value.c_str())});

@@ -10,8 +10,8 @@
 #include "runtime/framework/window_object.h"
 #include "runtime/heap.h"
 #include "runtime/runtime_app.h"
-#include "tests/support/heap_blocks.h"
 #include "runtime/service_request.h"
+#include "tests/support/heap_blocks.h"
 
 using namespace rt;
 

@@ -1,4 +1,4 @@
-// Part of every GoogleTest program: a run with failed tests ends with a
+// Linked into every GoogleTest program: a run with failed tests ends with a
 // failing status. The runtime host's object ends the process itself, with
 // status 0, when workers a test left behind outlast its wait at exit; that
 // would hide the failures from CTest.

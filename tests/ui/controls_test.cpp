@@ -2,6 +2,7 @@
 // the save operation, persistent drawing and the transparent label's refresh.
 #include <gtest/gtest.h>
 
+#include "runtime/address_word.h"
 #include "runtime/heap.h"
 #include "tests/ui/ui_test_support.h"
 #include "ui/class_registry.h"
@@ -9,6 +10,7 @@
 #include "ui/controls/property_blocks.h"
 #include "ui/controls/timer.h"
 #include "ui/program_window.h"
+#include "ui/properties.h"
 #include "ui/unit_object.h"
 #include "ui/window_requests.h"
 
@@ -212,20 +214,22 @@ TEST(CommonProperties, APointerMadeFromCursorDataGoesWhenReplacedAndWithItsWindo
     size_t label = test.add(ui_test::kLabelClassId, 10, 10, 100, 20, true, {});
     Loaded window(std::move(test));
     uint32_t id = window.id(), l = window.unit(label);
+    WindowRecord* windowRecord = findWindowRecord(id);
+    ASSERT_NE(windowRecord, nullptr);
     auto record = [&] {
         UnitLocation unit;
-        EXPECT_TRUE(findUnitRecord(*findWindowRecord(id), l, unit));
+        EXPECT_TRUE(findUnitRecord(*windowRecord, l, unit));
         return unit;
     };
     const UnitDescription before = record().describe();
     auto setPointer = [&](const std::vector<uint8_t>& data) {
         uint8_t* byteSet = rt::makeByteSet(data.data(), data.size());
-        writeUnitProperty(id, l, 7, -1, static_cast<uint32_t>(reinterpret_cast<uintptr_t>(byteSet)));
+        writeUnitProperty(id, l, kCommonCursor, -1, rt::wordOf(byteSet));
         rt::rtFree(byteSet);
         // The record keeps the pointer in its own slot and nothing else changes.
         EXPECT_EQ(record().cursor(), unitObject(id, l)->cursor());
-        UnitDescription now = record().describe();
-        EXPECT_TRUE(now == before);
+        const UnitDescription now = record().describe();
+        EXPECT_TRUE(now == before) << "parent " << now.parent << ", state " << now.stateFlags << ", left " << now.left;
         return unitObject(id, l)->cursor();
     };
     HCURSOR first = setPointer(madeCursorData());

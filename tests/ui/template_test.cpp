@@ -3,7 +3,6 @@
 // property data of a too-high version is refused.
 #include <gtest/gtest.h>
 
-
 #include "tests/ui/ui_test_support.h"
 #include "ui/controls/property_blocks.h"
 #include "ui/event_dispatch.h"
