@@ -18,16 +18,6 @@
 #include "web/http_downloader.h"
 #include "runtime/heap.h"
 
-extern "C" const rt::ProgramHeader rtProgramHeader = {
-    .runMode = rt::kProgramRunMode,
-    .secondMode = rt::kProgramSecondMode,
-    .buildValue = rt::kProgramBuildValue,
-    .dllCommandCount = rt::kDllCommandCount,
-    .dllLibraryNames = rt::kDllLibraryNames,
-    .dllEntryNames = rt::kDllEntryNames,
-};
-extern "C" int rtStartRoutine() { return 0; }
-
 // The application's update server is never asked here, nor its key used.
 namespace app {
 extern const char kUpdateBaseUrl[] = "";
